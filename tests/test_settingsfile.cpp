@@ -1,0 +1,465 @@
+#include "settings/settingsfile.h"
+#include "settings/settingsio.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <grp.h>
+#include <limits>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+QList<MonitorSettings> FreshRecords(int count) {
+    QList<MonitorSettings> records;
+    for (int i = 0; i < count; ++i)
+        records.append(MonitorSettings::ForMonitor(i));
+    return records;
+}
+
+// Records as text, "ScanRate BarSize HBars VBars" per record, records separated by "|".
+QString Describe(const QList<MonitorSettings> &records) {
+    QStringList parts;
+    for (const MonitorSettings &r : records)
+        parts.append(
+            QStringLiteral("%1 %2 %3 %4").arg(r.ScanRate).arg(r.BarSize).arg(r.HBars).arg(r.VBars));
+    return parts.join('|');
+}
+
+QList<MonitorSettings> Records(const QString &text) {
+    QList<MonitorSettings> records;
+    for (const QString &part : text.split('|')) {
+        const QStringList v = part.split(' ');
+        MonitorSettings r = MonitorSettings::ForMonitor(static_cast<int32_t>(records.size()));
+        r.ScanRate = v[0].toInt(), r.BarSize = v[1].toInt(), r.HBars = v[2].toInt(),
+        r.VBars = v[3].toInt();
+        records.append(r);
+    }
+    return records;
+}
+
+QByteArray Utf16(const QString &text, bool bigEndian) {
+    QByteArray bytes = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
+    for (const QChar c : text) {
+        const char hi = static_cast<char>(c.unicode() >> 8), lo = static_cast<char>(c.unicode());
+        bytes.append(bigEndian ? hi : lo).append(bigEndian ? lo : hi);
+    }
+    return bytes;
+}
+
+QByteArray ReadAll(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void WriteAll(const QString &path, const QByteArray &bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+QString CannotCreate(const QString &path, int error) {
+    return "Cannot create file \"" + path + "\". " + QString::fromLocal8Bit(std::strerror(error));
+}
+
+TEST(EncodeSettingsFile, TwoFreshMonitorsExactly) {
+    const QByteArray bytes = EncodeSettingsFile(FreshRecords(2), 0);
+    EXPECT_TRUE(bytes.startsWith(QByteArray("\xFF\xFE/\0/\0\r\0\n\0", 10)));
+    EXPECT_TRUE(bytes.endsWith(QByteArray("\r\0\n\0", 4)));
+    ASSERT_EQ(bytes.size() % 2, 0);
+    QString text;
+    for (qsizetype i = 2; i < bytes.size(); i += 2)
+        text.append(QChar(static_cast<char16_t>(static_cast<uchar>(bytes[i]) |
+                                                static_cast<uchar>(bytes[i + 1]) << 8)));
+    QStringList lines = text.split("\r\n");
+    ASSERT_EQ(lines.takeLast(), QString());
+    ASSERT_EQ(lines.size(), 7);
+    EXPECT_TRUE(lines[2].startsWith("// "));
+    lines[2] = "<notice>";
+    EXPECT_EQ(lines,
+              QStringList({"//", "// Glowsweep Wizard v1.00.", "<notice>", "//",
+                           "Config(Activate=0)", "AddMonitor(ScanRate=2,BarSize=2,HBars=1,VBars=0)",
+                           "AddMonitor(ScanRate=2,BarSize=2,HBars=1,VBars=0)"}));
+    EXPECT_FALSE(lines.join("").contains('\r') || lines.join("").contains('\n'));
+}
+
+TEST(DecodeSettingsText, EncodingsAndBreaks) {
+    const QString ls(QChar(0x2028)), ae = QString::fromUtf8("\xC3\xA4"), nul(QChar(0));
+    const struct {
+        const char *edge;
+        QByteArray bytes;
+        QStringList lines;
+    } rows[] = {{"empty", "", {}},
+                {"one byte", "a", {"a"}},
+                {"crlf is one break", "a\r\nb", {"a", "b"}},
+                {"lfcr is two", "a\n\rb", {"a", "", "b"}},
+                {"final break adds no line", "a\r\n", {"a"}},
+                {"lone break", "\r\n", {""}},
+                {"nul ends the text", QByteArray("a\r\nb\0c\r\nd", 9), {"a", "b"}},
+                {"nul first", QByteArray("\0abc", 4), {}},
+                {"crlf+ls is one break", Utf16("a\r\n" + ls + "b", false), {"a", "b"}},
+                {"ls then cr is two", Utf16("a" + ls + "\rb", false), {"a", "", "b"}},
+                {"utf16le", Utf16(ae + "\nb", false), {ae, "b"}},
+                {"utf16be", Utf16(ae + "\nb", true), {ae, "b"}},
+                {"utf8 mark", "\xEF\xBB\xBF" + ae.toUtf8() + "\nb", {ae, "b"}},
+                {"mark only", Utf16("", false), {}},
+                {"odd utf16 byte dropped", Utf16("ab", false).chopped(1), {"a"}},
+                {"unpaired surrogate kept", Utf16(QChar(0xD800) + ae, false), {QChar(0xD800) + ae}},
+                {"utf16 nul ends", Utf16("a" + nul + "b", false), {"a"}},
+                {"half a mark is 8-bit", "\xEF\xBB", {QString::fromLocal8Bit("\xEF\xBB")}}};
+    for (const auto &row : rows)
+        EXPECT_EQ(DecodeSettingsText(row.bytes), row.lines) << row.edge;
+}
+
+TEST(ConvertSettingsInteger, DecimalAndHexadecimalOnly) {
+    const struct {
+        const char *value;
+        int32_t number;
+    } converting[] = {{"0", 0},
+                      {"10", 10},
+                      {"+7", 7},
+                      {"-7", -7},
+                      {"00012", 12},
+                      {"2147483647", 2147483647},
+                      {"-2147483648", INT32_MIN},
+                      {"$A", 10},
+                      {"$a", 10},
+                      {"xff", 255},
+                      {"Xff", 255},
+                      {"0x10", 16},
+                      {"0X10", 16},
+                      {"$FFFFFFFF", -1},
+                      {"$000000001", 1},
+                      {"-$1", -1},
+                      {"+$A", 10}};
+    for (const auto &row : converting) {
+        int32_t number = 12345;
+        EXPECT_TRUE(ConvertSettingsInteger(row.value, number)) << row.value;
+        EXPECT_EQ(number, row.number) << row.value;
+    }
+    // The last is a full-width digit one.
+    for (const char *value : {"2147483648", "-2147483649", "$100000000", "99999999999999999999",
+                              "",           "+",           "-",          "$",
+                              "0x",         "x",           "1.5",        "\t1",
+                              "1 ",         "--1",         "+-1",        "1e3",
+                              "0x1g",       "$-1",         "0$1",        "\xEF\xBC\x91"}) {
+        int32_t number = 12345;
+        EXPECT_FALSE(ConvertSettingsInteger(QString::fromUtf8(value), number)) << value;
+        EXPECT_EQ(number, 12345) << value;
+    }
+}
+
+struct ApplyRow {
+    const char *edge;
+    const char *text;
+    const char *records; // after applying over two fresh records ("2 2 1 0|2 2 1 0")
+    std::optional<int32_t> activate;
+};
+
+void PrintTo(const ApplyRow &row, std::ostream *os) {
+    *os << row.edge;
+}
+
+class ApplySettingsLinesTest : public testing::TestWithParam<ApplyRow> {};
+
+TEST_P(ApplySettingsLinesTest, SetsRecordsAndActivate) {
+    QList<MonitorSettings> records = FreshRecords(2);
+    EXPECT_EQ(ApplySettingsLines(QString(GetParam().text).split('\n'), records),
+              GetParam().activate);
+    EXPECT_EQ(Describe(records), GetParam().records);
+}
+
+const char *const Fresh = "2 2 1 0|2 2 1 0";
+const ApplyRow ApplyRows[] = {
+    {"OneKeyOthersLoadDefaults", "AddMonitor(ScanRate=4)", "4 2 0 1|2 2 1 0", {}},
+    {"CaseAndBlanksIgnored", "addmonitor( SCANRATE = 3 ,barsize=0)", "3 0 0 1|2 2 1 0", {}},
+    {"LaterBadDuplicateResets", "AddMonitor(ScanRate=4,ScanRate=x)", "2 2 0 1|2 2 1 0", {}},
+    {"HexAndDecimalPoint", "AddMonitor(VBars=$A)\nAddMonitor(VBars=1.5)", "2 2 0 10|2 2 0 1", {}},
+    {"IndexOutOfTableTakesDefault",
+     "AddMonitor(ScanRate=5,BarSize=-1,HBars=-3,VBars=1000)",
+     "2 2 -3 1000|2 2 1 0",
+     {}},
+    {"SurplusLinesDropped",
+     "AddMonitor(ScanRate=0)\nAddMonitor(ScanRate=1)\nAddMonitor(ScanRate=3)",
+     "0 2 0 1|1 2 0 1",
+     {}},
+    {"MissingLineKeepsStartUp", "AddMonitor(HBars=5)", "2 2 5 1|2 2 1 0", {}},
+    {"OthersDoNotShiftPositions",
+     "//\n\nFoo(ScanRate=1)\nAddMonitor(ScanRate=0)\n; "
+     "x\nConfig(Activate=1)\nAddMonitor(ScanRate=4)",
+     "0 2 0 1|4 2 0 1", 1},
+    {"LeadingBlankNotCounted",
+     " AddMonitor(ScanRate=4)\nAddMonitor(ScanRate=3)",
+     "3 2 0 1|2 2 1 0",
+     {}},
+    {"ArgumentsWithoutEquals", "AddMonitor(4,3)", "2 2 0 1|2 2 1 0", {}},
+    {"TabIsNoBlank", "AddMonitor(ScanRate=\t3)", "2 2 0 1|2 2 1 0", {}},
+    {"QuotedArgument", "AddMonitor(\"ScanRate=3\",BarSize=\"1\")", "3 2 0 1|2 2 1 0", {}},
+    {"ActivateAll", "CONFIG(ACTIVATE=1)", Fresh, 1},
+    {"ActivateNotConverting", "Config(Activate=x)", Fresh, 0},
+    {"ActivateOutOfRange", "Config(Activate=7)", Fresh, 7},
+    {"ConfigPrefixOnly", "Configuration(Activate=1)", Fresh, 1},
+    {"LastConfigWins", "Config(Activate=1)\nConfig(Foo=1)\nConfig(Activate=0)", Fresh, 0},
+    {"NoActivateKey", "Config(Foo=1)\nConfig(Activate=1", Fresh, {}}};
+
+INSTANTIATE_TEST_SUITE_P(Rows, ApplySettingsLinesTest, testing::ValuesIn(ApplyRows),
+                         [](const testing::TestParamInfo<ApplyRow> &row) {
+                             return std::string(row.param.edge);
+                         });
+
+TEST(ActivateChoice, OnlyTheTwoItemsSelect) {
+    EXPECT_EQ(ActivateChoice(0), 0);
+    EXPECT_EQ(ActivateChoice(1), 1);
+    EXPECT_EQ(ActivateChoice(7), -1);
+    EXPECT_EQ(ActivateChoice(-2), -1);
+    const QByteArray bytes = EncodeSettingsFile({}, ActivateChoice(7));
+    const QString saved =
+        QString::fromUtf16(reinterpret_cast<const char16_t *>(bytes.constData()), bytes.size() / 2);
+    EXPECT_TRUE(saved.contains("Config(Activate=-1)\r\n"));
+}
+
+TEST(SettingsText, EveryEncodingLoadsTheSameSettings) {
+    const QString text = "// c\r\nConfig(Activate=1)\nAddMonitor(ScanRate=4,BarSize=0,HBars=3,"
+                         "VBars=7)\rAddMonitor(HBars=20)\r\n";
+    const QByteArray files[] = {text.toLatin1(), "\xEF\xBB\xBF" + text.toUtf8(), Utf16(text, true),
+                                Utf16(text, false)};
+    for (const QByteArray &bytes : files) {
+        QList<MonitorSettings> records = FreshRecords(2);
+        EXPECT_EQ(ApplySettingsLines(DecodeSettingsText(bytes), records), 1)
+            << bytes.toHex().left(8).toStdString();
+        EXPECT_EQ(Describe(records), "4 0 3 7|2 2 20 1");
+    }
+}
+
+TEST(SettingsText, HostileLinesGiveDefinedResults) {
+    const QString commas(1'000'000, ',');
+    QList<MonitorSettings> records = FreshRecords(1);
+    EXPECT_EQ(ApplySettingsLines({"AddMonitor(" + commas + "VBars=3)", "Config(" + commas + ")",
+                                  "AddMonitor(\"" + commas, QString(1'000'000, 'x')},
+                                 records),
+              std::nullopt);
+    EXPECT_EQ(Describe(records), "2 2 0 3");
+}
+
+class SettingsFolder : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+    void TearDown() override { SetSettingsWriteFault(nullptr); }
+    QString Folder() const { return dir.path() + "/Glowsweep Wizard/"; }
+    QString File() const { return Folder() + SettingsFileName; }
+    // Every name in the folder, hidden ones included: a failed save leaves no temporary file.
+    QStringList Names() const {
+        return QDir(Folder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                        QDir::NoDotAndDotDot);
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(SettingsFolder, SaveThenLoadRestoresEverything) {
+    const QList<MonitorSettings> saved = Records("0 4 20 0|3 1 -5 2147483647|4 0 0 1");
+    for (const int32_t activate : {0, 1, -1}) {
+        SaveSettingsFile(Folder(), saved, activate);
+        EXPECT_EQ(ReadAll(File()), EncodeSettingsFile(saved, activate));
+        QList<MonitorSettings> loaded = FreshRecords(3);
+        EXPECT_EQ(LoadSettingsFile(Folder(), loaded), activate);
+        EXPECT_EQ(loaded, saved);
+    }
+    EXPECT_EQ(Names(), QStringList({SettingsFileName}));
+}
+
+TEST_F(SettingsFolder, NoRegularFileLoadsNothing) {
+    ASSERT_TRUE(QDir().mkpath(Folder()));
+    const QString real = dir.path() + "/real";
+    WriteAll(real, "AddMonitor(ScanRate=4)");
+    const QByteArray big = "AddMonitor(ScanRate=4)\n" + QByteArray(MaxSettingsFileSize, '/');
+    const struct {
+        const char *edge;
+        std::function<void()> make;
+        bool loads;
+    } rows[] = {
+        {"missing", [] {}, false},
+        {"folder", [&] { QDir().mkdir(File()); }, false},
+        {"fifo", [&] { ::mkfifo(QFile::encodeName(File()).constData(), 0644); }, false},
+        {"link to fifo",
+         [&] {
+             ::mkfifo(QFile::encodeName(real + "fifo").constData(), 0644);
+             QFile::link(real + "fifo", File());
+         },
+         false},
+        {"link to device", [&] { QFile::link("/dev/zero", File()); }, false},
+        {"link to folder", [&] { QFile::link(dir.path(), File()); }, false},
+        {"over 1 MiB", [&] { WriteAll(File(), big.left(MaxSettingsFileSize + 1)); }, false},
+        {"exactly 1 MiB", [&] { WriteAll(File(), big.left(MaxSettingsFileSize)); }, true},
+        {"link to a file", [&] { QFile::link(real, File()); }, true},
+    };
+    for (const auto &row : rows) {
+        row.make();
+        QList<MonitorSettings> records = FreshRecords(1);
+        LoadSettingsFile(Folder(), records);
+        EXPECT_EQ(records[0].ScanRate, row.loads ? 4 : 2) << row.edge;
+        if (!QFile::remove(File()))
+            QDir().rmdir(File());
+        QFile::remove(real + "fifo");
+    }
+}
+
+TEST_F(SettingsFolder, SaveReplacesALinkNeverItsTarget) {
+    ASSERT_TRUE(QDir().mkpath(Folder()));
+    const QString target = dir.path() + "/mine";
+    WriteAll(target, "precious");
+    ASSERT_TRUE(QFile::link(target, File()));
+    SaveSettingsFile(Folder(), FreshRecords(1), 0);
+    EXPECT_EQ(ReadAll(target), QByteArray("precious"));
+    EXPECT_FALSE(QFileInfo(File()).isSymLink());
+    EXPECT_EQ(ReadAll(File()), EncodeSettingsFile(FreshRecords(1), 0));
+}
+
+TEST_F(SettingsFolder, FailedSavesKeepTheOldFileAndSaySo) {
+    ASSERT_TRUE(QDir().mkpath(Folder()));
+    const QByteArray old = EncodeSettingsFile(FreshRecords(1), 1);
+    const auto expectFailure = [&](const QString &message) {
+        try {
+            SaveSettingsFile(Folder(), FreshRecords(2), 0);
+            ADD_FAILURE() << "saved: " << message.toStdString();
+        } catch (const SettingsFileError &e) {
+            EXPECT_EQ(e.message(), message);
+        }
+        EXPECT_EQ(ReadAll(File()), old);
+        EXPECT_EQ(Names(), QStringList({SettingsFileName}));
+    };
+
+    WriteAll(File(), old);
+    SetSettingsWriteFault([](qint64) { return true; });
+    expectFailure("Stream write error");
+    SetSettingsWriteFault(nullptr);
+
+    ASSERT_TRUE(QFile::setPermissions(File(), QFile::ReadOwner | QFile::ReadGroup));
+    expectFailure(CannotCreate(File(), EACCES));
+}
+
+TEST_F(SettingsFolder, FolderThatCannotBeMadeFailsTheFile) {
+    WriteAll(dir.path() + "/plain", "x");
+    const QString folder = dir.path() + "/plain/sub/";
+    try {
+        SaveSettingsFile(folder, FreshRecords(1), 0);
+        ADD_FAILURE() << "saved";
+    } catch (const SettingsFileError &e) {
+        EXPECT_EQ(e.message(), CannotCreate(folder + SettingsFileName, ENOTDIR));
+    }
+}
+
+// Saves as another user (nobody) when run as root, whom permissions do not stop; returns the
+// error message, or "saved".
+std::string SaveAsUnprivileged(const QString &folder) {
+    const auto save = [&folder]() -> std::string {
+        try {
+            SaveSettingsFile(folder, FreshRecords(1), 0);
+            return "saved";
+        } catch (const SettingsFileError &e) {
+            return e.message().toStdString();
+        }
+    };
+    if (::geteuid() != 0)
+        return save();
+    int pipeEnds[2];
+    if (::pipe(pipeEnds) != 0)
+        return "no pipe";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipeEnds[0]);
+        const gid_t nogroup = 65534;
+        const bool dropped = ::setgroups(1, &nogroup) == 0 &&
+                             ::setresgid(nogroup, nogroup, nogroup) == 0 &&
+                             ::setresuid(65534, 65534, 65534) == 0;
+        const std::string result = dropped ? save() : "no unprivileged user";
+        ssize_t ignored = ::write(pipeEnds[1], result.data(), result.size());
+        static_cast<void>(ignored);
+        ::_exit(0);
+    }
+    ::close(pipeEnds[1]);
+    std::string result;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+        result.append(buffer, static_cast<size_t>(n));
+    ::close(pipeEnds[0]);
+    ::waitpid(child, nullptr, 0);
+    return result;
+}
+
+TEST_F(SettingsFolder, PermissionsOfFolderAndOwnerHold) {
+    ASSERT_TRUE(QDir().mkpath(Folder()));
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+    const QByteArray old = "old";
+    WriteAll(File(), old);
+
+    ::chmod(QFile::encodeName(Folder()).constData(), 0555);
+    EXPECT_EQ(SaveAsUnprivileged(Folder()), CannotCreate(File(), EACCES).toStdString());
+    EXPECT_EQ(ReadAll(File()), old);
+
+    // A folder everyone may write, holding a file another user owns.
+    ::chmod(QFile::encodeName(Folder()).constData(), 0777);
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to hold a file of another user";
+    EXPECT_EQ(SaveAsUnprivileged(Folder()), CannotCreate(File(), EACCES).toStdString());
+    EXPECT_EQ(ReadAll(File()), old);
+    EXPECT_EQ(Names(), QStringList({SettingsFileName}));
+}
+
+TEST_F(SettingsFolder, SharedFolderLetsTheNextUserReplaceTheFile) {
+    // The settings folder is made world-writable, and a file saved in it stays replaceable.
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+    SaveSettingsFile(Folder(), FreshRecords(2), 1);
+    struct stat folderInfo {}, fileInfo {};
+    ASSERT_EQ(::stat(QFile::encodeName(Folder()).constData(), &folderInfo), 0);
+    EXPECT_EQ(folderInfo.st_mode & 07777, 0777u);
+    ASSERT_EQ(::stat(QFile::encodeName(File()).constData(), &fileInfo), 0);
+    EXPECT_EQ(fileInfo.st_mode & 0777, 0666u);
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to save as a second user";
+    EXPECT_EQ(SaveAsUnprivileged(Folder()), "saved");
+    EXPECT_EQ(ReadAll(File()), EncodeSettingsFile(FreshRecords(1), 0));
+
+    // In a folder only its owner may write, the file is not opened up to others.
+    ::chmod(QFile::encodeName(Folder()).constData(), 0755);
+    SaveSettingsFile(Folder(), FreshRecords(1), 0);
+    ASSERT_EQ(::stat(QFile::encodeName(File()).constData(), &fileInfo), 0);
+    EXPECT_EQ(fileInfo.st_mode & 0022, 0u);
+}
+
+TEST_F(SettingsFolder, FullDiskKeepsTheOldFile) {
+    ASSERT_TRUE(QDir().mkpath(Folder()));
+    const QByteArray folder = QFile::encodeName(Folder());
+    if (::mount("tmpfs", folder.constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs: " << std::strerror(errno);
+    struct Unmount {
+        const char *path;
+        ~Unmount() { ::umount2(path, MNT_DETACH); }
+    } unmount{folder.constData()};
+
+    const QByteArray old = EncodeSettingsFile(FreshRecords(1), 1);
+    WriteAll(File(), old);
+    QFile filler(Folder() + "filler");
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    while (filler.write(QByteArray(4096, 'x')) > 0) {
+    }
+    filler.close();
+    try {
+        SaveSettingsFile(Folder(), FreshRecords(2), 0);
+        ADD_FAILURE() << "saved on a full disk";
+    } catch (const SettingsFileError &e) {
+        EXPECT_EQ(e.message(), "Stream write error");
+    }
+    EXPECT_EQ(ReadAll(File()), old);
+    EXPECT_EQ(Names(), QStringList({"filler", SettingsFileName}));
+}
+
+} // namespace
