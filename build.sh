@@ -26,7 +26,7 @@ run_packages=(
 # drive it, a private D-Bus session, clang's fuzzer, and the desktop-file validators.
 test_packages=(
     xvfb xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils xauth
-    xdotool imagemagick dbus-daemon dbus-bin
+    xdotool imagemagick dbus-daemon dbus-bin qt6-base-private-dev
     clang libclang-rt-dev
     desktop-file-utils appstream
     dpkg-dev file

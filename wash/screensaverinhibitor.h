@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+/// Keeps the desktop from blanking the screen, starting its screen saver or putting the
+/// display to sleep, from Inhibit until Release or destruction.
+///
+/// Both calls are idempotent and never wait for the desktop: a request that is still on its
+/// way when Release comes is given back as soon as it is granted, also after destruction.
+/// Where no service answers, nothing happens and nothing is reported.
+class ScreenSaverInhibitor : public QObject {
+    Q_OBJECT
+
+public:
+    explicit ScreenSaverInhibitor(QObject *parent = nullptr);
+    ~ScreenSaverInhibitor() override;
+
+    /// `reason` is shown by desktops that list what keeps them awake.
+    void Inhibit(const QString &reason);
+    void Release();
+    /// True from Inhibit to Release: the inhibition is wanted, granted or not.
+    bool isInhibited() const;
+    /// True while the desktop holds an inhibition granted to this object; where the platform
+    /// grants it on the spot, the same as isInhibited.
+    bool isGranted() const;
+
+private:
+    class Impl;
+    std::unique_ptr<Impl> d;
+};

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "wash/renderbars.h"
+
+#include <QImage>
+#include <QPointer>
+#include <QRect>
+#include <QRegion>
+#include <QWidget>
+#include <cstdint>
+
+class QScreen;
+
+/// A wash window: a borderless black top-level window over one monitor, showing the wash
+/// pattern in the monitor's physical pixels. It decides nothing itself: keys and clicks are
+/// reported through signals for the main window to act on.
+class TWashForm : public QWidget {
+    Q_OBJECT
+
+public:
+    /// `owner` owns the window (it is destroyed with its owner at the latest), yet the window
+    /// is a top-level window of its own, neither modal nor kept above other windows.
+    explicit TWashForm(QWidget *owner);
+
+    /// Index of the window's MonitorSettings record; set before the window is shown.
+    int Tag = 0;
+
+    /// Shows the window over `monitorRect`, the full rectangle of `screen`, running FormShow.
+    /// Where the platform lets a program place its windows the window takes exactly that
+    /// rectangle; on Wayland it is made full-screen on `screen` instead. The window follows
+    /// the screen's size, and closes when the screen goes away.
+    void ShowOnMonitor(QScreen *screen, const QRect &monitorRect);
+
+    /// The 32-bit bitmap the window shows: the client size times the device pixel ratio,
+    /// with that ratio set, so one bitmap pixel is one physical pixel. Null until shown.
+    const QImage &GsImage() const { return Bitmap; }
+
+    /// One tick: repaints the whole bitmap with RenderBars, then asks the window system to
+    /// redraw only the columns and rows whose colour changed since the frame on screen (their
+    /// bounding rectangle when they are very many). The screen then shows exactly the bitmap.
+    void RenderFrame(int32_t HBars, int32_t VBars, int32_t ScanRate, int32_t BarSize,
+                     int64_t FrameCounter);
+
+signals:
+    /// Every key pressed on the window, unchanged (Qt::Key values).
+    void keyDown(int key);
+    /// A left-button click anywhere on the window.
+    void clicked();
+    /// The window has closed, by whatever path: it is hidden and leaves the wash. Emitted
+    /// once; the window is destroyed after the current event, never during this signal.
+    /// Not emitted when the window is destroyed with its owner without being closed.
+    void released(TWashForm *form);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    void FormShow();
+    void PrepareBitmap();
+    QSize PhysicalClientSize() const;
+    QRegion ChangedRegion(const BarSpans &shown, const BarSpans &next) const;
+    void MonitorRemoved(QScreen *screen);
+    void MonitorGeometryChanged(const QRect &geometry);
+
+    QImage Bitmap;
+    BarSpans ShownSpans;     // white columns and rows of the frame last handed to update()
+    bool RepaintAll = true;  // the next frame redraws the whole window
+    bool ButtonDown = false; // a left press on this window awaits its release
+    bool IsReleased = false;
+    QPointer<QScreen> Monitor;
+    QMetaObject::Connection MonitorGeometryConnection;
+};
