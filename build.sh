@@ -4,7 +4,7 @@
 #   ./build.sh run       install what is missing, build, start the program
 #   ./build.sh test      install what is missing, build everything, run every test
 #                        (further arguments go to cmake, e.g. -DGSW_SANITIZE=ON)
-#   ./build.sh package   build a Debian package in build/
+#   ./build.sh package   build a Debian package in build-package/
 #
 # Debian 12 / Ubuntu 22.04 or later. Missing Debian packages are installed with apt-get
 # (through sudo when not run as root). BUILD_DIR and BUILD_TYPE override the defaults.
@@ -25,7 +25,7 @@ run_packages=(
 # What the tests need on top: a real X server with several monitors and the tools that
 # drive it, a private D-Bus session, clang's fuzzer, and the desktop-file validators.
 test_packages=(
-    xvfb xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils xauth
+    xvfb xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils x11-utils xcvt xauth
     xdotool imagemagick dbus-daemon dbus-bin qt6-base-private-dev
     clang libclang-rt-dev
     desktop-file-utils appstream
@@ -81,6 +81,9 @@ test)
     ;;
 package)
     install_missing "${run_packages[@]}" dpkg-dev file
+    # A folder of its own, so that packaging never reconfigures the test build.
+    build_dir=${BUILD_DIR:-$here/build-package}
+    build_type=${BUILD_TYPE:-Release}
     configure_and_build -DCMAKE_INSTALL_PREFIX=/usr -DGSW_TESTS=OFF -DGSW_BENCH=OFF
     cd "$build_dir"
     cpack -G DEB
