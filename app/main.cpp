@@ -1,12 +1,26 @@
-#include <QApplication>
-#include <QWidget>
+#include "app/gswapplication.h"
+#include "app/gswglobals.h"
+#include "ui/aboutunit.h"
+#include "ui/gswmainunit.h"
+#include "ui/imagewidget.h"
+#include "ui/pictures.h"
+
+#include <memory>
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("Glowsweep Wizard"));
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("Glowsweep Wizard"));
-    window.show();
-    return app.exec();
+    TGswApplication application(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.kestrion.GlowsweepWizard"));
+    QApplication::setWindowIcon(ProgramIcon());
+
+    // The main window comes first, so it is the program's main window; the about box needs
+    // its picture and the hand cursor that its creation installs.
+    auto mainForm = std::make_unique<TGswMainForm>();
+    AboutForm = new TAboutForm(mainForm.get(), mainForm->MonitorImageSrcWide->Picture());
+
+    mainForm->show();
+    const int result = QApplication::exec();
+    mainForm.reset(); // FormDestroy; the about box goes with its owner
+    AboutForm = nullptr;
+    return result;
 }

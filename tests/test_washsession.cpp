@@ -1,0 +1,338 @@
+// Starting, running and stopping a wash from the main window, on three simulated monitors:
+// 1920x1080 at 0,0; 1280x1024 at 1920,56; 1024x768 at 3200,0. Ticks are driven by calling
+// the tick handler; nothing here waits for the timer.
+
+#include "mainformfixture.h"
+
+#include "ui/imagewidget.h"
+#include "ui/updown.h"
+#include "wash/renderbars.h"
+#include "wash/washunit.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+
+class TestWashSession : public QObject {
+    Q_OBJECT
+
+    MainFormFixture fx;
+    TGswMainForm *form = nullptr;
+
+    /// Asks for a wash and answers the confirmation with `answer`.
+    std::shared_ptr<SeenBox> Toggle(QMessageBox::StandardButton answer,
+                                    std::function<void()> whileOpen = {})
+    {
+        auto box = AnswerNextBox(answer, std::move(whileOpen));
+        QTest::mouseClick(form->ApplyButton, Qt::LeftButton);
+        return box;
+    }
+
+    static QImage Expected(QSize size, const MonitorSettings &r, int64_t frame)
+    {
+        QImage img(size, QImage::Format_RGB32);
+        RenderBars(img, r.HBars, r.VBars, r.ScanRate, r.BarSize, frame);
+        return img;
+    }
+
+    /// Lets windows released by close() be destroyed.
+    static void DeleteReleased()
+    {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    static int LiveWashWindows()
+    {
+        DeleteReleased();
+        int n = 0;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            n += qobject_cast<TWashForm *>(w) != nullptr;
+        return n;
+    }
+
+    void ExpectIdle()
+    {
+        QVERIFY(!WashActive);
+        QVERIFY(WashWindowList->isEmpty());
+        QCOMPARE(form->ApplyButton->text(), QStringLiteral("Activate Glowsweep"));
+        QVERIFY(form->MonitorImage->isVisible());
+        QCOMPARE(LiveWashWindows(), 0);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QCOMPARE(QGuiApplication::screens().size(), 3);
+    }
+
+    void init()
+    {
+        form = &fx.Create();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+        fx.Activate();
+    }
+
+    void cleanup()
+    {
+        fx.form.reset();
+        form = nullptr;
+        DeleteReleased();
+        Monitors.clear();
+    }
+
+    void confirmationAsksAndCancelChangesNothing()
+    {
+        bool tickedWhileOpen = false;
+        const auto box = Toggle(QMessageBox::Cancel, [&] {
+            // The preview keeps moving behind the box.
+            const QImage before = form->MonitorImage->Picture();
+            tickedWhileOpen = form->WashTimer->isActive();
+            form->WashTimerTimer();
+            tickedWhileOpen = tickedWhileOpen && form->MonitorImage->Picture() != before;
+            QVERIFY(!WashActive);
+        });
+        QVERIFY(box->seen);
+        QCOMPARE(box->title, QStringLiteral("Information"));
+        QCOMPARE(box->icon, QMessageBox::Information);
+        QCOMPARE(box->text,
+                 QStringLiteral("The Glowsweep process is about to start.\n\nTo stop the process "
+                                "at any time, press ESC or click the \"Deactivate Glowsweep\" "
+                                "button."));
+        QCOMPARE(box->defaultButton, QMessageBox::Ok);
+        QCOMPARE(box->escapeButton, QMessageBox::Cancel);
+        QVERIFY(tickedWhileOpen);
+        ExpectIdle();
+
+        const auto closed = Toggle(QMessageBox::NoButton); // closed by its title bar
+        QVERIFY(closed->seen);
+        ExpectIdle();
+    }
+
+    void allMonitorsOpensOneWindowPerRecord()
+    {
+        form->ActivateCB->setCurrentIndex(1);
+        (*MonitorSettingsList)[0] = {1, 3, 1, 2, 2};
+        (*MonitorSettingsList)[1] = {2, 0, 4, 0, 4};
+        (*MonitorSettingsList)[2] = {3, 7, 7, 4, 0};
+        QVERIFY(Toggle(QMessageBox::Ok)->seen);
+        QVERIFY(WashActive);
+        QCOMPARE(form->ApplyButton->text(), QStringLiteral("Deactivate Glowsweep"));
+        QVERIFY(!form->MonitorImage->isVisible());
+        QCOMPARE(WashWindowList->size(), 3);
+        const QList<QScreen *> screens = QGuiApplication::screens();
+        for (int i = 0; i < 3; ++i) {
+            TWashForm *w = (*WashWindowList)[i];
+            QCOMPARE(w->Tag, i);
+            QCOMPARE(w->geometry(), screens[i]->geometry());
+            QVERIFY(w->isVisible());
+        }
+        const int64_t frame = FrameCounter;
+        form->WashTimerTimer();
+        QCOMPARE(FrameCounter, frame + 1);
+        for (int i = 0; i < 3; ++i) {
+            const QImage &img = (*WashWindowList)[i]->GsImage();
+            QCOMPARE(img, Expected(screens[i]->geometry().size(), (*MonitorSettingsList)[i], frame));
+        }
+    }
+
+    void anyOtherActivateIndexAlsoWashesEveryMonitor()
+    {
+        form->ActivateCB->setCurrentIndex(-1); // as loaded from Config(Activate=7)
+        QVERIFY(Toggle(QMessageBox::Ok)->seen);
+        QCOMPARE(WashWindowList->size(), 3);
+    }
+
+    void selectedMonitorOpensOneWindow()
+    {
+        form->MonitorList->setFocus();
+        QTest::keyClick(form->MonitorList, Qt::Key_Down);
+        QCOMPARE(form->MonitorList->currentRow(), 1);
+        QVERIFY(Toggle(QMessageBox::Ok)->seen);
+        QCOMPARE(WashWindowList->size(), 1);
+        QCOMPARE(WashWindowList->front()->Tag, 1);
+        QCOMPARE(WashWindowList->front()->geometry(), QRect(1920, 56, 1280, 1024));
+        // Selecting another monitor during the wash does not retarget it.
+        QTest::keyClick(form->MonitorList, Qt::Key_Down);
+        form->WashTimerTimer();
+        QCOMPARE(WashWindowList->front()->Tag, 1);
+    }
+
+    void stoppingPaths_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Esc on the main window") << "esc-main";
+        QTest::newRow("Esc on a wash window") << "esc-wash";
+        QTest::newRow("a click on a wash window") << "click-wash";
+        QTest::newRow("the button") << "button";
+    }
+
+    void stoppingPaths()
+    {
+        QFETCH(QString, how);
+        form->ActivateCB->setCurrentIndex(1);
+        QVERIFY(Toggle(QMessageBox::Ok)->seen);
+        QCOMPARE(WashWindowList->size(), 3);
+        TWashForm *second = (*WashWindowList)[1];
+        if (how == "esc-main")
+            QTest::keyClick(form->windowHandle(), Qt::Key_Escape);
+        else if (how == "esc-wash")
+            QTest::keyClick(second, Qt::Key_Escape);
+        else if (how == "click-wash")
+            QTest::mouseClick(second, Qt::LeftButton, {}, QPoint(600, 400));
+        else
+            QTest::mouseClick(form->ApplyButton, Qt::LeftButton);
+        ExpectIdle();
+        QVERIFY(form->isVisible()); // the program runs on
+    }
+
+    void aHeldEscStopsTheWashButDoesNotCloseTheProgram()
+    {
+        QVERIFY(Toggle(QMessageBox::Ok)->seen);
+        QTest::keyPress(WashWindowList->front(), Qt::Key_Escape);
+        ExpectIdle();
+        // The repeats reach the main window once the wash windows are gone.
+        QWidget *target = form->focusWidget() ? form->focusWidget() : form;
+        QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(target, &repeat);
+        QVERIFY(form->isVisible());
+        QKeyEvent fresh(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(target, &fresh); // a new press still closes it
+        QVERIFY(!form->isVisible());
+    }
+
+    void otherKeysOnAWashWindowDoNothing()
+    {
+        QVERIFY(Toggle(QMessageBox::Ok)->seen);
+        TWashForm *w = WashWindowList->front();
+        for (Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_A, Qt::Key_F4})
+            QTest::keyClick(w, key);
+        QVERIFY(WashActive);
+        QCOMPARE(WashWindowList->size(), 1);
+        QVERIFY(w->isVisible());
+    }
+
+    void previewPausesDuringAWashAndResumesAtTheCurrentFrame()
+    {
+        const MonitorSettings &r = (*MonitorSettingsList)[0];
+        form->WashTimerTimer();
+        const QImage last = form->MonitorImage->Picture();
+        QVERIFY(Toggle(QMessageBox::Ok)->seen);
+        for (int i = 0; i < 5; ++i)
+            form->WashTimerTimer();
+        QCOMPARE(form->MonitorImage->Picture(), last); // neither shown nor painted
+        QVERIFY(!form->MonitorImage->isVisible());
+        QTest::mouseClick(form->ApplyButton, Qt::LeftButton);
+        QVERIFY(form->MonitorImage->isVisible());
+        QCOMPARE(form->MonitorImage->Picture(), last); // back with its last frame
+        const int64_t frame = FrameCounter;
+        form->WashTimerTimer();
+        QCOMPARE(form->MonitorImage->Picture(), Expected(QSize(192, 108), r, frame));
+    }
+
+    void aControlChangeShowsOnTheWashAtTheNextTick()
+    {
+        QVERIFY(Toggle(QMessageBox::Ok)->seen);
+        TWashForm *w = WashWindowList->front();
+        form->WashTimerTimer();
+        form->VUpDown->Step(+1);
+        form->VUpDown->Step(+1);
+        form->ScanRateCB->setCurrentIndex(4);
+        emit form->ScanRateCB->activated(4);
+        const int64_t frame = FrameCounter;
+        form->WashTimerTimer();
+        QCOMPARE((*MonitorSettingsList)[0].VBars, 2);
+        QCOMPARE(w->GsImage(), Expected(QSize(1920, 1080), (*MonitorSettingsList)[0], frame));
+    }
+
+    void aWindowClosedByTheWindowSystemLeavesTheWash()
+    {
+        form->ActivateCB->setCurrentIndex(1);
+        QVERIFY(Toggle(QMessageBox::Ok)->seen);
+        QPointer<TWashForm> first = (*WashWindowList)[0];
+        first->close(); // as the window manager's close command does
+        QCOMPARE(WashWindowList->size(), 2);
+        QVERIFY(!WashWindowList->contains(first.data()));
+        QVERIFY(WashActive);
+        form->WashTimerTimer(); // paints only the windows still open
+        DeleteReleased();
+        QVERIFY(first.isNull());
+        (*WashWindowList)[1]->close();
+        QVERIFY(WashActive);
+        (*WashWindowList)[0]->close(); // the last one ends the wash
+        ExpectIdle();
+    }
+
+    void monitorsGoneSinceStartUpAreSkipped()
+    {
+        Monitors[1] = nullptr; // as if unplugged after start-up
+        form->ActivateCB->setCurrentIndex(1);
+        QVERIFY(Toggle(QMessageBox::Ok)->seen);
+        QCOMPARE(WashWindowList->size(), 2);
+        QCOMPARE((*WashWindowList)[0]->Tag, 0);
+        QCOMPARE((*WashWindowList)[1]->Tag, 2);
+        QTest::mouseClick(form->ApplyButton, Qt::LeftButton);
+        ExpectIdle();
+
+        // Only the gone monitor selected: no window, so no wash either.
+        form->ActivateCB->setCurrentIndex(0);
+        form->MonitorList->setCurrentRow(1);
+        QVERIFY(Toggle(QMessageBox::Ok)->seen);
+        ExpectIdle();
+        QCOMPARE(form->ApplyButton->text(), QStringLiteral("Activate Glowsweep"));
+    }
+
+    void startingAgainFirstClosesTheListedWindows()
+    {
+        form->ActivateCB->setCurrentIndex(1);
+        QVERIFY(Toggle(QMessageBox::Ok)->seen);
+        const QList<TWashForm *> old = *WashWindowList;
+        form->StartWash();
+        QCOMPARE(WashWindowList->size(), 3);
+        for (TWashForm *w : old)
+            QVERIFY(!WashWindowList->contains(w));
+        QCOMPARE(LiveWashWindows(), 3);
+        QVERIFY(WashActive);
+    }
+
+    void closingDuringAWashEndsItBeforeSaving()
+    {
+        form->ActivateCB->setCurrentIndex(1);
+        QVERIFY(Toggle(QMessageBox::Ok)->seen);
+        // Make the save fail: the settings folder's place is taken by a file.
+        QFile::remove(fx.SettingsPath());
+        QDir(fx.dir.path() + QStringLiteral("/shared")).removeRecursively();
+        QFile blocker(fx.dir.path() + QStringLiteral("/shared"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const auto box = AnswerNextBox(QMessageBox::Ok);
+        QVERIFY(!form->close());
+        QVERIFY(box->seen);
+        QVERIFY(form->isVisible());
+        ExpectIdle(); // not "Deactivate Glowsweep" with nothing running
+    }
+
+    void manyWashesLeaveNothingBehind()
+    {
+        form->ActivateCB->setCurrentIndex(1);
+        const int before = LiveWashWindows();
+        const qsizetype children = form->children().size();
+        for (int i = 0; i < 1000; ++i) {
+            WashActive = true;
+            form->StartWash();
+            form->WashTimerTimer();
+            QTest::keyClick(form->windowHandle(), Qt::Key_Escape);
+            if (i % 100 == 0)
+                DeleteReleased();
+        }
+        QCOMPARE(LiveWashWindows(), before);
+        QCOMPARE(form->children().size(), children);
+        ExpectIdle();
+    }
+};
+
+QTEST_MAIN(TestWashSession)
+#include "test_washsession.moc"

@@ -1,0 +1,96 @@
+#include "ui/aboutunit.h"
+
+#include "ui/cursors.h"
+#include "ui/imagewidget.h"
+#include "ui/webaddresses.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+
+TAboutForm::TAboutForm(QWidget *mainForm, const QImage &logo)
+    : QDialog(mainForm, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    , LogoImage(new TImage(this))
+    , LabelAbout(new QLabel(MakerNotice, this))
+    , HomePageButton(new QPushButton(QStringLiteral("Visit our Home Page"), this))
+{
+    setWindowTitle(QStringLiteral("About"));
+    setFixedSize(292, 310);
+    setModal(true);
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    setFont(font);
+
+    LogoImage->setGeometry(40, 20, 212, 150);
+    LogoImage->Center = true;
+
+    QFont link = font;
+    link.setUnderline(true);
+    LabelAbout->setFont(link);
+    QPalette p = LabelAbout->palette();
+    p.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    p.setColor(QPalette::Window, palette().color(QPalette::Button));
+    LabelAbout->setPalette(p);
+    LabelAbout->setAutoFillBackground(true);
+    LabelAbout->setAlignment(Qt::AlignCenter);
+    LabelAbout->move(40, 184);
+    LabelAbout->adjustSize();
+    LabelAbout->installEventFilter(this);
+
+    HomePageButton->setGeometry(20, 268, 120, 25);
+    HomePageButton->setFocusPolicy(Qt::NoFocus);
+
+    connect(HomePageButton, &QPushButton::clicked, this, [this] { HomePageButtonClick(); });
+    connect(LogoImage, &TImage::clicked, this, [this] { HomePageButtonClick(); });
+    FormCreate(logo);
+}
+
+void TAboutForm::FormCreate(const QImage &logo)
+{
+    LogoImage->SetPicture(logo.copy());
+    LogoImage->setCursor(ApplicationCursor(HandCursor));
+    LabelAbout->setCursor(ApplicationCursor(HandCursor));
+}
+
+void TAboutForm::HomePageButtonClick()
+{
+    OpenWebAddress(ProductHomePageUrl());
+}
+
+void TAboutForm::LabelAboutClick()
+{
+    OpenWebAddress(MakerHomePageUrl());
+}
+
+void TAboutForm::FormKeyDown(int key)
+{
+    if (key == Qt::Key_Escape)
+        close();
+}
+
+void TAboutForm::keyPressEvent(QKeyEvent *event)
+{
+    FormKeyDown(event->key());
+}
+
+void TAboutForm::showEvent(QShowEvent *event)
+{
+    if (const QWidget *owner = parentWidget()) {
+        const QRect over = owner->frameGeometry();
+        move(over.center() - QPoint(width() / 2, height() / 2));
+    }
+    QDialog::showEvent(event);
+}
+
+bool TAboutForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == LabelAbout && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        LabelAboutClick();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}

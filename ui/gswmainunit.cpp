@@ -1,0 +1,725 @@
+#include "ui/gswmainunit.h"
+
+#include "app/gswapplication.h"
+#include "app/gswglobals.h"
+#include "app/specialfolder.h"
+#include "app/version.h"
+#include "settings/settingsfile.h"
+#include "ui/aboutunit.h"
+#include "ui/cursors.h"
+#include "ui/imagewidget.h"
+#include "ui/pictures.h"
+#include "ui/updown.h"
+#include "ui/webaddresses.h"
+#include "wash/renderbars.h"
+#include "wash/screensaverinhibitor.h"
+#include "wash/washunit.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QStyledItemDelegate>
+#include <QTimer>
+#include <QWindow>
+#include <cstdlib>
+
+const QString TGswMainForm::WashConfirmationText = QStringLiteral(
+    "The Glowsweep process is about to start.\n\nTo stop the process at any time, press ESC or "
+    "click the \"Deactivate Glowsweep\" button.");
+
+namespace {
+
+const QString ActivateText = QStringLiteral("Activate Glowsweep");
+const QString DeactivateText = QStringLiteral("Deactivate Glowsweep");
+
+QScreen *MonitorScreen(int index)
+{
+    return index >= 0 && index < Monitors.size() ? Monitors[index].data() : nullptr;
+}
+
+/// A monitor's size in its own pixels, which at 100 % scaling is its geometry's size.
+QSize PixelSize(const QScreen *screen)
+{
+    return (QSizeF(screen->geometry().size()) * screen->devicePixelRatio()).toSize();
+}
+
+/// The list asks the window to measure and draw its items. Before a draw it chooses the
+/// colours for the item's state; after it, it draws the focus rectangle itself.
+class TMonitorListDelegate : public QStyledItemDelegate {
+public:
+    explicit TMonitorListDelegate(TGswMainForm *form)
+        : QStyledItemDelegate(form)
+        , Form(form)
+    {
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        return {option.rect.width(), Form->MonitorListMeasureItem(index.row())};
+    }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        const bool selected = option.state.testFlag(QStyle::State_Selected);
+        const QColor fill = option.palette.color(selected ? QPalette::Highlight : QPalette::Base);
+        const QColor text =
+            option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
+        painter->save();
+        Form->MonitorListDrawItem(*painter, index.row(), option.rect, fill, text);
+        painter->restore();
+        if (option.state.testFlag(QStyle::State_HasFocus)) {
+            QStyleOptionFocusRect focus;
+            focus.QStyleOption::operator=(option);
+            focus.backgroundColor = fill;
+            const QWidget *widget = option.widget;
+            (widget ? widget->style() : QApplication::style())
+                ->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, widget);
+        }
+    }
+
+private:
+    TGswMainForm *Form;
+};
+
+/// A message box centred on the screen rather than over its parent.
+class TScreenCentredMessageBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        QMessageBox::showEvent(event); // settles the box's size
+        const QScreen *s = parentWidget() ? parentWidget()->screen() : screen();
+        move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+    }
+};
+
+} // namespace
+
+TGswFolders TGswFolders::System()
+{
+    return {QCoreApplication::applicationFilePath().toLocal8Bit(), &GetSpecialFolder};
+}
+
+TGswMainForm::TGswMainForm(const TGswFolders &folders)
+    : QWidget(nullptr)
+    , Inhibitor(new ScreenSaverInhibitor(this))
+{
+    GswMainForm = this;
+    // Each main window starts a run of its own.
+    WashActive = false;
+    FrameCounter = 0;
+    StartupPending = true;
+    CreateComponents();
+    FormCreate(folders);
+}
+
+TGswMainForm::~TGswMainForm()
+{
+    FormDestroy();
+    if (GswMainForm == this)
+        GswMainForm = nullptr;
+}
+
+void TGswMainForm::CreateComponents()
+{
+    setFixedSize(463, 410);
+    move(253, 161);
+    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint);
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    setFont(font);
+
+    const auto label = [](const QString &text, QWidget *parent, int left, int top) {
+        auto *l = new QLabel(text, parent);
+        l->move(left, top);
+        l->adjustSize();
+        return l;
+    };
+    const auto dropDown = [](const QStringList &items, int index, QWidget *parent, QRect bounds) {
+        auto *c = new QComboBox(parent);
+        c->addItems(items);
+        c->setCurrentIndex(index);
+        c->setGeometry(bounds);
+        return c;
+    };
+    const auto speedButton = [](const QString &text, QWidget *parent, QRect bounds) {
+        auto *b = new QPushButton(text, parent);
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setGeometry(bounds);
+        return b;
+    };
+    const auto barEdit = [this](QWidget *parent, QRect bounds) {
+        auto *e = new QLineEdit(QStringLiteral("0"), parent);
+        e->setReadOnly(true);
+        // No length limit: a limit would cut the text set from the record, and nothing is
+        // typed into a read-only edit anyway.
+        QPalette p = e->palette();
+        p.setColor(QPalette::Base, palette().color(QPalette::Button));
+        e->setPalette(p);
+        e->setGeometry(bounds);
+        return e;
+    };
+
+    PreviewGB = new QGroupBox(QStringLiteral(" Selected Monitor : "), this);
+    PreviewGB->setGeometry(10, 6, 255, 395);
+    MonitorImageSrcWide = new TImage(PreviewGB);
+    MonitorImageSrcWide->SetPicture(WithTransparentColour(MonitorPicture()));
+    MonitorImageSrcWide->setGeometry(20, 32, 212, 150);
+    MonitorTNImageWide = new TImage(PreviewGB);
+    MonitorTNImageWide->SetPicture(WithTransparentColour(MonitorThumbnail()));
+    MonitorTNImageWide->setGeometry(73, 107, 106, 75);
+    MonitorTNImageWide->hide();
+    LabelMonitor = new QLabel(PreviewGB);
+    LabelMonitor->setGeometry(20, 186, 212, 30);
+    LabelMonitor->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    LabelScanRate = label(QStringLiteral("Glowsweep scan rate"), PreviewGB, 18, 266);
+    LabelHBars = label(QStringLiteral("Horizontal bar(s)"), PreviewGB, 18, 362);
+    LabelVBars = label(QStringLiteral("Vertical bar(s)"), PreviewGB, 18, 330);
+    MonitorImage = new TImage(PreviewGB);
+    MonitorImage->setGeometry(30, 42, 192, 108);
+    LabelBarSize = label(QStringLiteral("Glowsweep bar size"), PreviewGB, 18, 298);
+    VBarEdit = barEdit(PreviewGB, {138, 326, 80, 21});
+    HBarEdit = barEdit(PreviewGB, {138, 358, 80, 21});
+    ScanRateCB = dropDown({QStringLiteral("Very Slow"), QStringLiteral("Slow"),
+                           QStringLiteral("Normal"), QStringLiteral("Fast"),
+                           QStringLiteral("Very Fast")},
+                          2, PreviewGB, {138, 262, 80, 21});
+    VUpDown = new TUpDown(VBarEdit, PreviewGB);
+    VUpDown->setGeometry(218, 326, 20, 21);
+    HUpDown = new TUpDown(HBarEdit, PreviewGB);
+    HUpDown->setGeometry(218, 358, 20, 21);
+    BarSizeCB = dropDown({QStringLiteral("Very Small"), QStringLiteral("Small"),
+                          QStringLiteral("Normal"), QStringLiteral("Large"),
+                          QStringLiteral("Very Large")},
+                         2, PreviewGB, {138, 294, 80, 21});
+
+    MonitorsGB = new QGroupBox(QStringLiteral(" Available Monitors : "), this);
+    MonitorsGB->setGeometry(274, 6, 180, 395);
+    ApplyButton = speedButton(ActivateText, MonitorsGB, {10, 344, 160, 40});
+    QFont bold = font;
+    bold.setBold(true);
+    ApplyButton->setFont(bold);
+    HelpButton = speedButton(QStringLiteral("Help"), MonitorsGB, {10, 20, 78, 23});
+    AboutButton = speedButton(QStringLiteral("About"), MonitorsGB, {92, 20, 78, 23});
+    LabelActivate = label(QStringLiteral("Activate on :"), MonitorsGB, 12, 304);
+    MonitorList = new QListWidget(MonitorsGB);
+    MonitorList->setGeometry(10, 48, 160, 249);
+    MonitorList->setSelectionMode(QAbstractItemView::SingleSelection);
+    MonitorList->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    MonitorList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    MonitorList->setItemDelegate(new TMonitorListDelegate(this));
+    ActivateCB = dropDown({QStringLiteral("Selected Monitor"), QStringLiteral("All Monitors")}, 0,
+                          MonitorsGB, {10, 318, 160, 21});
+
+    WashTimer = new QTimer(this);
+    WashTimer->setInterval(250);
+
+    setTabOrder(MonitorList, ActivateCB);
+    setTabOrder(ActivateCB, ScanRateCB);
+    setTabOrder(ScanRateCB, BarSizeCB);
+    setTabOrder(BarSizeCB, VBarEdit);
+    setTabOrder(VBarEdit, HBarEdit);
+    MonitorList->setFocus();
+
+    connect(MonitorList, &QListWidget::currentRowChanged, this, [this] { MonitorListClick(); });
+    connect(ScanRateCB, &QComboBox::activated, this, [this] { ScanRateCBChange(); });
+    connect(BarSizeCB, &QComboBox::activated, this, [this] { BarSizeCBChange(); });
+    connect(VBarEdit, &QLineEdit::textChanged, this, [this] { VBarEditChange(); });
+    connect(HBarEdit, &QLineEdit::textChanged, this, [this] { HBarEditChange(); });
+    connect(ApplyButton, &QPushButton::clicked, this, [this] { ApplyButtonClick(); });
+    connect(HelpButton, &QPushButton::clicked, this, [this] { HelpButtonClick(); });
+    connect(AboutButton, &QPushButton::clicked, this, [this] { AboutButtonClick(); });
+    connect(WashTimer, &QTimer::timeout, this, [this] { WashTimerTimer(); });
+
+    for (QWidget *w : std::initializer_list<QWidget *>{
+             PreviewGB, MonitorsGB, LabelMonitor, LabelScanRate, LabelHBars, LabelVBars,
+             LabelBarSize, LabelActivate, MonitorImageSrcWide, MonitorImage})
+        w->installEventFilter(this);
+    // The window sees every key before the focused control does.
+    qApp->installEventFilter(this);
+}
+
+// ---------------------------------------------------------------------------------------
+// Life cycle
+
+void TGswMainForm::FormCreate(const TGswFolders &folders)
+{
+    ProgramFolder = ExtractFolder(folders.executablePath);
+    ConfigFolder = folders.specialFolder(CommonAppDataFolder);
+    if (!ConfigFolder.isEmpty())
+        ConfigFolder += SettingsSubfolder;
+    else
+        ConfigFolder = ProgramFolder;
+    MonitorSettingsList = std::make_unique<QList<MonitorSettings>>();
+    WashWindowList = std::make_unique<QList<TWashForm *>>();
+    setWindowTitle(QStringLiteral("Kestrion's Glowsweep Wizard v") +
+                   QString::fromLatin1(FormatVersion(ProgramVersion)));
+    BuildMonitorSettings();
+    LoadSettings();
+    SetApplicationCursor(HandCursor, QCursor(Qt::PointingHandCursor));
+
+    // The monitor picture centred in its group, the caption under it, the preview bitmap.
+    MonitorImageSrcWide->move((PreviewGB->width() - MonitorImageSrcWide->width()) / 2,
+                              MonitorImageSrcWide->y());
+    LabelMonitor->setGeometry(MonitorImageSrcWide->x(),
+                              MonitorImageSrcWide->y() + MonitorImageSrcWide->height() + 4,
+                              MonitorImageSrcWide->width(), LabelMonitor->height());
+    QImage preview(MonitorImage->width(), MonitorImage->height(), QImage::Format_RGB32);
+    preview.fill(Qt::black);
+    MonitorImage->SetPicture(preview);
+
+    WashTimer->start();
+}
+
+void TGswMainForm::BuildMonitorSettings()
+{
+    Monitors.clear();
+    for (QScreen *screen : QGuiApplication::screens())
+        Monitors.append(screen);
+    for (int i = 0; i < Monitors.size(); ++i)
+        MonitorSettingsList->append(MonitorSettings::ForMonitor(i));
+    RefreshMonitorList();
+    if (MonitorList->count() > 0) {
+        {
+            const QSignalBlocker quiet(MonitorList);
+            MonitorList->setCurrentRow(0);
+        }
+        ShowSelectedMonitor();
+    }
+}
+
+void TGswMainForm::FormActivate()
+{
+    if (!StartupPending)
+        return;
+    StartupPending = false;
+    ShowSelectedMonitor();
+}
+
+void TGswMainForm::FormClose(QCloseEvent *event)
+{
+    // A running wash ends as the button would end it, so that a failed save below leaves a
+    // window that tells the truth about what is running.
+    if (WashActive)
+        EndWash();
+    else
+        StopWash();
+    try {
+        SaveSettings();
+        event->accept();
+    } catch (const SettingsFileError &e) {
+        event->ignore();
+        ShowApplicationError(e.message());
+    }
+}
+
+void TGswMainForm::FormDestroy()
+{
+    Inhibitor->Release();
+    MonitorSettingsList.reset();
+    WashWindowList.reset();
+}
+
+void TGswMainForm::LoadSettings()
+{
+    const std::optional<int32_t> activate =
+        LoadSettingsFile(QString::fromLocal8Bit(ConfigFolder), *MonitorSettingsList);
+    if (activate)
+        ActivateCB->setCurrentIndex(*activate); // anything but 0 or 1 leaves no item selected
+}
+
+void TGswMainForm::SaveSettings()
+{
+    SaveSettingsFile(QString::fromLocal8Bit(ConfigFolder), *MonitorSettingsList,
+                     ActivateCB->currentIndex());
+}
+
+bool TGswMainForm::event(QEvent *e)
+{
+    if (e->type() == QEvent::WindowActivate)
+        FormActivate();
+    return QWidget::event(e);
+}
+
+void TGswMainForm::closeEvent(QCloseEvent *event)
+{
+    FormClose(event);
+}
+
+// ---------------------------------------------------------------------------------------
+// The monitor list and the settings controls
+
+void TGswMainForm::RefreshMonitorList()
+{
+    const int remembered = MonitorList->currentRow();
+    const QSignalBlocker quiet(MonitorList);
+    MonitorList->clear();
+    for (int i = 0; i < Monitors.size(); ++i) {
+        const QScreen *screen = Monitors[i];
+        const QSize size = screen ? PixelSize(screen) : QSize(0, 0);
+        MonitorList->addItem(QStringLiteral("Monitor %1|%2x%3")
+                                 .arg(i + 1)
+                                 .arg(size.width())
+                                 .arg(size.height()));
+    }
+    MonitorList->setCurrentRow(remembered <= -1 ? 0 : remembered);
+}
+
+void TGswMainForm::ShowSelectedMonitor()
+{
+    const int i = MonitorList->currentRow();
+    if (i < 0 || i >= MonitorList->count() || i >= MonitorSettingsList->size())
+        return;
+    // The size as the desktop has it now; a monitor unplugged since start-up shows the size
+    // its list item was made with.
+    QString size = MonitorList->item(i)->text().section(QLatin1Char('|'), 1);
+    if (const QScreen *screen = MonitorScreen(i)) {
+        const QSize pixels = PixelSize(screen);
+        size = QStringLiteral("%1x%2").arg(pixels.width()).arg(pixels.height());
+    }
+    LabelMonitor->setText(QStringLiteral("Monitor %1\n%2").arg(i + 1).arg(size));
+    MonitorImageSrcWide->move(MonitorImageSrcWide->x(), 32);
+    MonitorImage->setGeometry(MonitorImageSrcWide->x() + 10, MonitorImageSrcWide->y() + 10, 192,
+                              108);
+    LabelMonitor->move(LabelMonitor->x(),
+                       MonitorImageSrcWide->y() + MonitorImageSrcWide->height() + 4);
+
+    // Setting the edits' texts runs their change handlers, which write the same values back.
+    const MonitorSettings r = (*MonitorSettingsList)[i];
+    ScanRateCB->setCurrentIndex(r.ScanRate);
+    BarSizeCB->setCurrentIndex(r.BarSize);
+    HBarEdit->setText(QString::number(r.HBars));
+    VBarEdit->setText(QString::number(r.VBars));
+}
+
+int TGswMainForm::MonitorListMeasureItem(int) const
+{
+    const int f = std::abs(MonitorList->font().pixelSize());
+    return (f + 2) * 2 + MonitorTNImageWide->height() + 12;
+}
+
+void TGswMainForm::MonitorListDrawItem(QPainter &canvas, int index, const QRect &rect,
+                                       const QColor &fill, const QColor &text) const
+{
+    canvas.fillRect(rect, fill);
+    const QListWidgetItem *item = MonitorList->item(index);
+    if (!item)
+        return;
+    const QString itemText = item->text();
+    const qsizetype bar = itemText.indexOf(QLatin1Char('|'));
+    const QString line1 = bar < 0 ? itemText : itemText.left(bar);
+    const QString line2 = bar < 0 ? QString() : itemText.mid(bar + 1);
+
+    const QImage &thumbnail = MonitorTNImageWide->Picture();
+    const int tw = MonitorTNImageWide->width();
+    const int th = MonitorTNImageWide->height();
+    const int x = rect.left() + (rect.width() - tw) / 2;
+    canvas.drawImage(x, rect.top() + 6, thumbnail);
+
+    const QFont font = MonitorList->font();
+    const QFontMetrics metrics(font);
+    canvas.setFont(font);
+    canvas.setPen(text);
+    const int f = std::abs(font.pixelSize());
+    canvas.drawText(x + (tw - metrics.horizontalAdvance(line1)) / 2,
+                    rect.top() + th + 8 + metrics.ascent(), line1);
+    canvas.drawText(x + (tw - metrics.horizontalAdvance(line2)) / 2,
+                    rect.top() + th + f + 10 + metrics.ascent(), line2);
+}
+
+namespace {
+
+/// The selected monitor's record, or null while the window may not write into one.
+MonitorSettings *RecordToWrite(const QListWidget *list)
+{
+    if (StartupPending)
+        return nullptr;
+    const int i = list->currentRow();
+    if (i < 0 || i >= list->count() || i >= MonitorSettingsList->size())
+        return nullptr;
+    return &(*MonitorSettingsList)[i];
+}
+
+int32_t DecimalOr(const QString &text, int32_t fallback)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    return ok ? value : fallback;
+}
+
+} // namespace
+
+void TGswMainForm::ScanRateCBChange()
+{
+    if (MonitorSettings *r = RecordToWrite(MonitorList))
+        r->ScanRate = ScanRateCB->currentIndex();
+}
+
+void TGswMainForm::BarSizeCBChange()
+{
+    if (MonitorSettings *r = RecordToWrite(MonitorList))
+        r->BarSize = BarSizeCB->currentIndex();
+}
+
+void TGswMainForm::VBarEditChange()
+{
+    if (MonitorSettings *r = RecordToWrite(MonitorList))
+        r->VBars = DecimalOr(VBarEdit->text(), 1);
+}
+
+void TGswMainForm::HBarEditChange()
+{
+    if (MonitorSettings *r = RecordToWrite(MonitorList))
+        r->HBars = DecimalOr(HBarEdit->text(), 0);
+}
+
+void TGswMainForm::HelpButtonClick()
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"),
+                    QStringLiteral("The online help page will now open in your default web "
+                                   "browser."),
+                    QMessageBox::Ok | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Cancel);
+    if (box.exec() == QMessageBox::Ok)
+        OpenWebAddress(HelpPageUrl());
+}
+
+void TGswMainForm::AboutButtonClick()
+{
+    if (AboutForm)
+        AboutForm->exec();
+}
+
+// ---------------------------------------------------------------------------------------
+// Moving the window by its background
+
+void TGswMainForm::FormMouseDown(const QPoint &globalPos, Qt::MouseButton button)
+{
+    // Where the platform places windows itself (Wayland), the compositor moves the window;
+    // elsewhere the window follows the mouse itself, which lets it snap to the work area.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        if (windowHandle())
+            windowHandle()->startSystemMove();
+        return;
+    }
+    DragButton = button;
+    DragOffset = globalPos - frameGeometry().topLeft();
+}
+
+bool TGswMainForm::DragTo(const QPoint &globalPos)
+{
+    if (DragButton == Qt::NoButton)
+        return false;
+    QRect frame = frameGeometry();
+    frame.moveTopLeft(globalPos - DragOffset);
+    const QScreen *s = QGuiApplication::screenAt(globalPos);
+    if (!s)
+        s = screen();
+    move(SnapToWorkArea(frame, s->availableGeometry()));
+    return true;
+}
+
+QPoint TGswMainForm::SnapToWorkArea(const QRect &frame, const QRect &workArea, int buffer)
+{
+    QPoint at = frame.topLeft();
+    if (std::abs(frame.left() - workArea.left()) <= buffer)
+        at.setX(workArea.left());
+    else if (std::abs(frame.right() - workArea.right()) <= buffer)
+        at.setX(workArea.right() - frame.width() + 1);
+    if (std::abs(frame.top() - workArea.top()) <= buffer)
+        at.setY(workArea.top());
+    else if (std::abs(frame.bottom() - workArea.bottom()) <= buffer)
+        at.setY(workArea.bottom() - frame.height() + 1);
+    return at;
+}
+
+void TGswMainForm::mousePressEvent(QMouseEvent *event)
+{
+    FormMouseDown(event->globalPosition().toPoint(), event->button());
+}
+
+void TGswMainForm::mouseMoveEvent(QMouseEvent *event)
+{
+    DragTo(event->globalPosition().toPoint());
+}
+
+void TGswMainForm::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == DragButton)
+        DragButton = Qt::NoButton;
+}
+
+bool TGswMainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        // A key goes first to the window's focused control and then, unless taken, to its
+        // parents: handle it once, where it first arrives.
+        QWidget *first = focusWidget();
+        if (!first)
+            first = this;
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (watched == first && !key->isAutoRepeat()) // a held key counts once
+            FormKeyDown(key->key());
+        return false; // the key is not consumed
+    }
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonRelease: {
+        // The background, the group boxes, the labels and the pictures move the window;
+        // every other control keeps its own mouse behaviour.
+        const bool source = watched == PreviewGB || watched == MonitorsGB ||
+                            watched == LabelMonitor || watched == LabelScanRate ||
+                            watched == LabelHBars || watched == LabelVBars ||
+                            watched == LabelBarSize || watched == LabelActivate ||
+                            watched == MonitorImageSrcWide || watched == MonitorImage;
+        if (!source)
+            return false;
+        auto *e = static_cast<QMouseEvent *>(event);
+        if (event->type() == QEvent::MouseButtonPress)
+            mousePressEvent(e);
+        else if (event->type() == QEvent::MouseMove)
+            mouseMoveEvent(e);
+        else
+            mouseReleaseEvent(e);
+        return true;
+    }
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Washing
+
+void TGswMainForm::RenderBars(QImage &Image, int32_t HBars, int32_t VBars, int32_t ScanRate,
+                              int32_t BarSize)
+{
+    ::RenderBars(Image, HBars, VBars, ScanRate, BarSize, FrameCounter);
+}
+
+void TGswMainForm::ToggleWash()
+{
+    if (WashActive) {
+        EndWash();
+        return;
+    }
+    TScreenCentredMessageBox box(QMessageBox::Information, QStringLiteral("Information"),
+                                 WashConfirmationText, QMessageBox::Ok | QMessageBox::Cancel,
+                                 this);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Cancel);
+    if (box.exec() != QMessageBox::Ok)
+        return;
+    WashActive = true;
+    MonitorImage->hide();
+    ApplyButton->setText(DeactivateText);
+    StartWash();
+    // No window could be opened (the monitor has gone since start-up): there is no wash.
+    if (WashWindowList->isEmpty())
+        EndWash();
+}
+
+void TGswMainForm::EndWash()
+{
+    WashActive = false;
+    MonitorImage->show();
+    ApplyButton->setText(ActivateText);
+    StopWash();
+}
+
+void TGswMainForm::StartWash()
+{
+    if (!WashWindowList->isEmpty())
+        StopWash();
+    if (ActivateCB->currentIndex() == 0) {
+        OpenWashWindow(MonitorList->currentRow());
+    } else {
+        for (int i = 0; i < MonitorSettingsList->size(); ++i)
+            OpenWashWindow(i);
+    }
+    if (!WashWindowList->isEmpty())
+        Inhibitor->Inhibit(QStringLiteral("A Glowsweep wash is running"));
+}
+
+void TGswMainForm::OpenWashWindow(int index)
+{
+    QScreen *screen = MonitorScreen(index);
+    if (!screen || index >= MonitorSettingsList->size())
+        return;
+    auto *form = new TWashForm(this);
+    form->Tag = index;
+    connect(form, &TWashForm::keyDown, this, [this](int key) { FormKeyDown(key); });
+    connect(form, &TWashForm::clicked, this, [this] { ToggleWash(); });
+    connect(form, &TWashForm::released, this,
+            [this](TWashForm *released) { WashWindowReleased(released); });
+    form->ShowOnMonitor(screen, screen->geometry());
+    WashWindowList->append(form);
+}
+
+void TGswMainForm::WashWindowReleased(TWashForm *form)
+{
+    if (!WashWindowList)
+        return;
+    WashWindowList->removeAll(form);
+    // The last window closed by some other path (the window manager, an unplugged monitor)
+    // ends the wash as the button would.
+    if (!StoppingWash && WashActive && WashWindowList->isEmpty())
+        EndWash();
+}
+
+void TGswMainForm::StopWash()
+{
+    StoppingWash = true;
+    const QList<TWashForm *> windows = *WashWindowList; // closing takes each out of the list
+    for (TWashForm *form : windows)
+        form->close();
+    WashWindowList->clear();
+    StoppingWash = false;
+    Inhibitor->Release();
+}
+
+void TGswMainForm::WashTimerTimer()
+{
+    if (WashActive) {
+        for (TWashForm *form : *WashWindowList) {
+            if (form->Tag < 0 || form->Tag >= MonitorSettingsList->size())
+                continue;
+            const MonitorSettings &r = (*MonitorSettingsList)[form->Tag];
+            form->RenderFrame(r.HBars, r.VBars, r.ScanRate, r.BarSize, FrameCounter);
+        }
+    } else {
+        const int i = MonitorList->currentRow();
+        if (i >= 0 && i < MonitorList->count() && i < MonitorSettingsList->size()) {
+            const MonitorSettings &r = (*MonitorSettingsList)[i];
+            RenderBars(MonitorImage->Picture(), r.HBars, r.VBars, r.ScanRate, r.BarSize);
+            MonitorImage->update();
+        }
+    }
+    ++FrameCounter;
+}
+
+void TGswMainForm::FormKeyDown(int key)
+{
+    if (key != Qt::Key_Escape)
+        return;
+    if (WashActive)
+        ToggleWash();
+    else
+        close();
+}
