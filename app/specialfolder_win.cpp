@@ -1,7 +1,7 @@
 #include "app/specialfolder.h"
 
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include <algorithm>
 

@@ -16,8 +16,9 @@ void WashTick(benchmark::State &state)
 {
     QTemporaryDir dir;
     const QByteArray folder = QFile::encodeName(dir.path());
-    TGswMainForm form(
-        TGswFolders{folder + "/glowsweep-wizard", [folder](int32_t) { return folder; }});
+    TGswMainForm form(TGswFolders{folder + "/glowsweep-wizard", [folder](int32_t) {
+                                      return folder;
+                                  }});
     form.show();
     QCoreApplication::processEvents();
     for (MonitorSettings &r : *MonitorSettingsList) {

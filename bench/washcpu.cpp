@@ -15,7 +15,8 @@
 
 namespace {
 
-double CpuSeconds() {
+double CpuSeconds()
+{
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     const auto seconds = [](const timeval &t) {
@@ -26,7 +27,8 @@ double CpuSeconds() {
 
 } // namespace
 
-int main(int argc, char *argv[]) {
+int main(int argc, char *argv[])
+{
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     int seconds = 30;

@@ -8,7 +8,8 @@ constexpr char16_t Blank = u' ';
 constexpr char16_t Quote = u'"';
 constexpr char16_t Comma = u',';
 
-template <typename Text> Text TrimBlanks(const Text &text) {
+template <typename Text> Text TrimBlanks(const Text &text)
+{
     qsizetype first = 0;
     qsizetype last = text.size();
     while (first < last && text[first] == Blank)
@@ -18,7 +19,8 @@ template <typename Text> Text TrimBlanks(const Text &text) {
     return text.mid(first, last - first);
 }
 
-int32_t ToPosition(qsizetype index) {
+int32_t ToPosition(qsizetype index)
+{
     // Settings lines come from files of at most 1 MiB; a position past the 32-bit range
     // cannot be reported and counts as not found.
     if (index < 0 || index >= std::numeric_limits<int32_t>::max())
@@ -28,20 +30,23 @@ int32_t ToPosition(qsizetype index) {
 
 } // namespace
 
-bool IsDataLine(const QByteArray &line) {
+bool IsDataLine(const QByteArray &line)
+{
     if (line.isEmpty())
         return false;
     const char first = line.front();
     return first != '/' && first != '#' && first != ';';
 }
 
-bool StartsWith(const QString &text, const QString &prefix) {
+bool StartsWith(const QString &text, const QString &prefix)
+{
     if (text.isEmpty() || prefix.isEmpty())
         return false;
     return text.startsWith(prefix, Qt::CaseSensitive);
 }
 
-int32_t PosFrom(const QString &pattern, const QString &text, int32_t start) {
+int32_t PosFrom(const QString &pattern, const QString &text, int32_t start)
+{
     if (text.isEmpty() || pattern.isEmpty() || pattern.size() > text.size())
         return 0;
     const qsizetype from = start < 1 ? 0 : qsizetype{start} - 1;
@@ -50,7 +55,8 @@ int32_t PosFrom(const QString &pattern, const QString &text, int32_t start) {
     return ToPosition(text.indexOf(pattern, from, Qt::CaseSensitive));
 }
 
-int32_t CountArguments(const QString &line) {
+int32_t CountArguments(const QString &line)
+{
     qsizetype commas = 0;
     if (!line.contains(Quote)) {
         commas = line.count(Comma);
@@ -81,7 +87,8 @@ int32_t CountArguments(const QString &line) {
     return static_cast<int32_t>(commas + 1);
 }
 
-ArgumentReader::ArgumentReader(QStringView line) {
+ArgumentReader::ArgumentReader(QStringView line)
+{
     const qsizetype open = line.indexOf(u'(');
     if (open < 0)
         return;
@@ -92,7 +99,8 @@ ArgumentReader::ArgumentReader(QStringView line) {
     done_ = false;
 }
 
-bool ArgumentReader::Next(QStringView &argument) {
+bool ArgumentReader::Next(QStringView &argument)
+{
     if (done_)
         return false;
     const qsizetype start = pos_;
@@ -117,7 +125,8 @@ bool ArgumentReader::Next(QStringView &argument) {
     return true;
 }
 
-QString GetArgument(int32_t n, const QString &line, bool trim) {
+QString GetArgument(int32_t n, const QString &line, bool trim)
+{
     if (n < 1)
         return {};
     ArgumentReader reader(line);
@@ -129,14 +138,16 @@ QString GetArgument(int32_t n, const QString &line, bool trim) {
     return trim ? TrimBlanks(argument).toString() : argument.toString();
 }
 
-QByteArray ArgumentKey(const QByteArray &argument) {
+QByteArray ArgumentKey(const QByteArray &argument)
+{
     const qsizetype equals = argument.indexOf('=');
     if (equals < 0)
         return {};
     return TrimBlanks(argument.left(equals));
 }
 
-QString ArgumentValue(const QString &argument, bool trim) {
+QString ArgumentValue(const QString &argument, bool trim)
+{
     const qsizetype equals = argument.indexOf(u'=');
     QString value = equals < 0 ? argument : argument.mid(equals + 1);
     return trim ? TrimBlanks(value) : value;

@@ -15,7 +15,8 @@ constexpr char16_t LineSeparator = u'\u2028';
 
 SettingsWriteFault writeFault = nullptr;
 
-QString LowerAsciiLetters(QString text) {
+QString LowerAsciiLetters(QString text)
+{
     for (QChar &c : text) {
         const char16_t u = c.unicode();
         if (u >= u'A' && u <= u'Z')
@@ -24,7 +25,8 @@ QString LowerAsciiLetters(QString text) {
     return text;
 }
 
-QString DecodeUtf16(const QByteArray &bytes, bool bigEndian) {
+QString DecodeUtf16(const QByteArray &bytes, bool bigEndian)
+{
     const auto *data = reinterpret_cast<const uchar *>(bytes.constData()) + 2;
     const qsizetype units = (bytes.size() - 2) / 2;
     QString text(units, Qt::Uninitialized);
@@ -37,7 +39,8 @@ QString DecodeUtf16(const QByteArray &bytes, bool bigEndian) {
     return text;
 }
 
-QString DecodeBytes(const QByteArray &bytes) {
+QString DecodeBytes(const QByteArray &bytes)
+{
     const auto startsWithBytes = [&bytes](std::initializer_list<uchar> mark) {
         if (bytes.size() < static_cast<qsizetype>(mark.size()))
             return false;
@@ -58,7 +61,8 @@ QString DecodeBytes(const QByteArray &bytes) {
     return QString::fromLocal8Bit(bytes);
 }
 
-QStringList SplitLines(QStringView text) {
+QStringList SplitLines(QStringView text)
+{
     QStringList lines;
     const qsizetype end = text.size();
     qsizetype start = 0;
@@ -83,7 +87,8 @@ QStringList SplitLines(QStringView text) {
     return lines;
 }
 
-int HexDigit(char16_t c) {
+int HexDigit(char16_t c)
+{
     if (c >= u'0' && c <= u'9')
         return c - u'0';
     if (c >= u'a' && c <= u'f')
@@ -96,7 +101,8 @@ int HexDigit(char16_t c) {
 // Calls `use` with the key and the trimmed value of each keyed argument of a lower-cased line,
 // for arguments 1 to CountArguments(line) as GetArgument gives them.
 void ForEachSetting(const QString &line,
-                    const std::function<void(const QByteArray &, const QString &)> &use) {
+                    const std::function<void(const QByteArray &, const QString &)> &use)
+{
     const int32_t count = CountArguments(line);
     ArgumentReader reader(line);
     QStringView view;
@@ -109,12 +115,14 @@ void ForEachSetting(const QString &line,
     }
 }
 
-int32_t ConvertedOr(const QString &value, int32_t fallback) {
+int32_t ConvertedOr(const QString &value, int32_t fallback)
+{
     int32_t number = 0;
     return ConvertSettingsInteger(value, number) ? number : fallback;
 }
 
-int32_t IndexInTable(int32_t index) {
+int32_t IndexInTable(int32_t index)
+{
     return index >= 0 && index <= 4 ? index : 2;
 }
 
@@ -122,9 +130,12 @@ int32_t IndexInTable(int32_t index) {
 
 SettingsFileError::SettingsFileError(const QString &message)
     : std::runtime_error(message.toStdString())
-    , message_(message) {}
+    , message_(message)
+{
+}
 
-QStringList DecodeSettingsText(const QByteArray &bytes) {
+QStringList DecodeSettingsText(const QByteArray &bytes)
+{
     QString text = DecodeBytes(bytes);
     const qsizetype nul = text.indexOf(QChar(u'\0'));
     if (nul >= 0)
@@ -132,7 +143,8 @@ QStringList DecodeSettingsText(const QByteArray &bytes) {
     return SplitLines(text);
 }
 
-bool ConvertSettingsInteger(const QString &value, int32_t &out) {
+bool ConvertSettingsInteger(const QString &value, int32_t &out)
+{
     QStringView s = value;
     bool negative = false;
     if (s.startsWith(u'+') || s.startsWith(u'-')) {
@@ -167,8 +179,8 @@ bool ConvertSettingsInteger(const QString &value, int32_t &out) {
     return true;
 }
 
-std::optional<int32_t> ApplySettingsLines(const QStringList &lines,
-                                          QList<MonitorSettings> &records) {
+std::optional<int32_t> ApplySettingsLines(const QStringList &lines, QList<MonitorSettings> &records)
+{
     static const QString configName = QStringLiteral("config");
     static const QString addMonitorName = QStringLiteral("addmonitor");
 
@@ -212,11 +224,13 @@ std::optional<int32_t> ApplySettingsLines(const QStringList &lines,
     return activate;
 }
 
-int32_t ActivateChoice(int32_t loaded) {
+int32_t ActivateChoice(int32_t loaded)
+{
     return loaded == 0 || loaded == 1 ? loaded : -1;
 }
 
-QByteArray EncodeSettingsFile(const QList<MonitorSettings> &records, int32_t activateIndex) {
+QByteArray EncodeSettingsFile(const QList<MonitorSettings> &records, int32_t activateIndex)
+{
     QStringList lines = {
         QStringLiteral("//"),
         QStringLiteral("// Glowsweep Wizard v%1.")
@@ -250,7 +264,8 @@ QByteArray EncodeSettingsFile(const QList<MonitorSettings> &records, int32_t act
 }
 
 std::optional<int32_t> LoadSettingsFile(const QString &configFolder,
-                                        QList<MonitorSettings> &records) {
+                                        QList<MonitorSettings> &records)
+{
     const std::optional<QByteArray> bytes =
         ReadRegularFile(configFolder + QLatin1String(SettingsFileName), MaxSettingsFileSize);
     if (!bytes)
@@ -259,24 +274,28 @@ std::optional<int32_t> LoadSettingsFile(const QString &configFolder,
 }
 
 void SaveSettingsFile(const QString &configFolder, const QList<MonitorSettings> &records,
-                      int32_t activateIndex) {
+                      int32_t activateIndex)
+{
     // A folder that cannot be made shows up as the file that cannot be created.
     CreateSharedFolder(configFolder);
     ReplaceFileAtomically(configFolder + QLatin1String(SettingsFileName),
                           EncodeSettingsFile(records, activateIndex));
 }
 
-QString CannotCreateFileText(const QString &path, int errorCode, const QString &systemText) {
+QString CannotCreateFileText(const QString &path, int errorCode, const QString &systemText)
+{
     const QString cause = systemText.isEmpty()
                               ? QStringLiteral("Unspecified error (%1) from system.").arg(errorCode)
                               : systemText;
     return QStringLiteral("Cannot create file \"%1\". %2").arg(path, cause);
 }
 
-void SetSettingsWriteFault(SettingsWriteFault fault) {
+void SetSettingsWriteFault(SettingsWriteFault fault)
+{
     writeFault = fault;
 }
 
-bool SettingsWriteFails(qint64 written) {
+bool SettingsWriteFails(qint64 written)
+{
     return writeFault != nullptr && writeFault(written);
 }

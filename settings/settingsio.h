@@ -20,8 +20,8 @@ void CreateSharedFolder(const QString &folder);
 /// Replaces the file at `path` by one holding `bytes`: writes a new file with an unpredictable
 /// name in the same folder (exclusive create), flushes it to disk and renames it over `path`.
 /// In a folder that other users may write, the new file is writable by them too, so that the
-/// next user's save may replace it. Throws SettingsFileError; on failure the file at `path` is as it was and no temporary file
-/// remains.
+/// next user's save may replace it. Throws SettingsFileError; on failure the file at `path` is as
+/// it was and no temporary file remains.
 void ReplaceFileAtomically(const QString &path, const QByteArray &bytes);
 
 /// "Cannot create file "<path>". <systemText>", or with "Unspecified error (<code>) from

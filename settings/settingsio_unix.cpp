@@ -17,19 +17,23 @@ namespace {
 class FileDescriptor {
 public:
     explicit FileDescriptor(int fd = -1)
-        : fd_(fd) {}
+        : fd_(fd)
+    {
+    }
     FileDescriptor(const FileDescriptor &) = delete;
     FileDescriptor &operator=(const FileDescriptor &) = delete;
     ~FileDescriptor() { Close(); }
 
     bool Valid() const { return fd_ >= 0; }
     int Get() const { return fd_; }
-    void Reset(int fd) {
+    void Reset(int fd)
+    {
         Close();
         fd_ = fd;
     }
     /// Closes once; returns close()'s result (0 when there was nothing to close).
-    int Close() {
+    int Close()
+    {
         const int result = fd_ >= 0 ? ::close(fd_) : 0;
         fd_ = -1;
         return result;
@@ -43,10 +47,13 @@ private:
 class TemporaryName {
 public:
     explicit TemporaryName(QByteArray path)
-        : path_(std::move(path)) {}
+        : path_(std::move(path))
+    {
+    }
     TemporaryName(const TemporaryName &) = delete;
     TemporaryName &operator=(const TemporaryName &) = delete;
-    ~TemporaryName() {
+    ~TemporaryName()
+    {
         if (!path_.isEmpty())
             ::unlink(path_.constData());
     }
@@ -56,25 +63,29 @@ private:
     QByteArray path_;
 };
 
-[[noreturn]] void ThrowCannotCreate(const QString &path, int errorCode) {
+[[noreturn]] void ThrowCannotCreate(const QString &path, int errorCode)
+{
     const QString systemText = errorCode != 0 ? qt_error_string(errorCode) : QString();
     throw SettingsFileError(CannotCreateFileText(path, errorCode, systemText));
 }
 
-[[noreturn]] void ThrowStreamWriteError() {
+[[noreturn]] void ThrowStreamWriteError()
+{
     throw SettingsFileError(QString::fromLatin1(StreamWriteErrorText));
 }
 
 // 0 when this user may replace the existing regular file, else the error to report. Root may
 // write anything, so for root a file counts as read-only when it has no write bit at all, the
 // way a file marked read-only refuses every user.
-int ReplaceRefusal(const QByteArray &nativePath, const struct stat &existing) {
+int ReplaceRefusal(const QByteArray &nativePath, const struct stat &existing)
+{
     if (::geteuid() == 0)
         return (existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 ? 0 : EACCES;
     return ::faccessat(AT_FDCWD, nativePath.constData(), W_OK, AT_EACCESS) == 0 ? 0 : errno;
 }
 
-bool WriteAll(int fd, const QByteArray &bytes) {
+bool WriteAll(int fd, const QByteArray &bytes)
+{
     qsizetype written = 0;
     while (written < bytes.size()) {
         if (SettingsWriteFails(written)) {
@@ -92,7 +103,8 @@ bool WriteAll(int fd, const QByteArray &bytes) {
     return true;
 }
 
-void SyncFolder(const QByteArray &folder) {
+void SyncFolder(const QByteArray &folder)
+{
     FileDescriptor fd(
         ::open(folder.isEmpty() ? "." : folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.Valid())
@@ -101,7 +113,8 @@ void SyncFolder(const QByteArray &folder) {
 
 } // namespace
 
-void CreateSharedFolder(const QString &folder) {
+void CreateSharedFolder(const QString &folder)
+{
     const QByteArray nativeFolder = QFile::encodeName(folder);
     struct stat info {};
     if (::stat(nativeFolder.constData(), &info) == 0 || !QDir().mkpath(folder))
@@ -110,7 +123,8 @@ void CreateSharedFolder(const QString &folder) {
     ::chmod(nativeFolder.constData(), 0777);
 }
 
-std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 maxSize) {
+std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 maxSize)
+{
     const QByteArray nativePath = QFile::encodeName(path);
     struct stat info {};
     // Looking first keeps FIFOs and devices from being opened at all; the check on the open
@@ -142,7 +156,8 @@ std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 maxSize) {
     return bytes;
 }
 
-void ReplaceFileAtomically(const QString &path, const QByteArray &bytes) {
+void ReplaceFileAtomically(const QString &path, const QByteArray &bytes)
+{
     const QByteArray nativePath = QFile::encodeName(path);
     struct stat existing {};
     if (::lstat(nativePath.constData(), &existing) == 0 && S_ISREG(existing.st_mode)) {

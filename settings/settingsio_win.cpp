@@ -15,19 +15,23 @@ namespace {
 class Handle {
 public:
     explicit Handle(HANDLE h = INVALID_HANDLE_VALUE)
-        : h_(h) {}
+        : h_(h)
+    {
+    }
     Handle(const Handle &) = delete;
     Handle &operator=(const Handle &) = delete;
     ~Handle() { Close(); }
 
     bool Valid() const { return h_ != INVALID_HANDLE_VALUE; }
     HANDLE Get() const { return h_; }
-    void Reset(HANDLE h) {
+    void Reset(HANDLE h)
+    {
         Close();
         h_ = h;
     }
     /// Closes once; true when closing succeeded or there was nothing to close.
-    bool Close() {
+    bool Close()
+    {
         const bool ok = h_ == INVALID_HANDLE_VALUE || CloseHandle(h_) != 0;
         h_ = INVALID_HANDLE_VALUE;
         return ok;
@@ -41,10 +45,13 @@ private:
 class TemporaryName {
 public:
     explicit TemporaryName(std::wstring path)
-        : path_(std::move(path)) {}
+        : path_(std::move(path))
+    {
+    }
     TemporaryName(const TemporaryName &) = delete;
     TemporaryName &operator=(const TemporaryName &) = delete;
-    ~TemporaryName() {
+    ~TemporaryName()
+    {
         if (!path_.empty())
             DeleteFileW(path_.c_str());
     }
@@ -54,11 +61,13 @@ private:
     std::wstring path_;
 };
 
-std::wstring NativePath(const QString &path) {
+std::wstring NativePath(const QString &path)
+{
     return QDir::toNativeSeparators(path).toStdWString();
 }
 
-QString SystemText(DWORD code) {
+QString SystemText(DWORD code)
+{
     wchar_t *buffer = nullptr;
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -70,15 +79,18 @@ QString SystemText(DWORD code) {
     return text;
 }
 
-[[noreturn]] void ThrowCannotCreate(const QString &path, DWORD code) {
+[[noreturn]] void ThrowCannotCreate(const QString &path, DWORD code)
+{
     throw SettingsFileError(CannotCreateFileText(path, static_cast<int>(code), SystemText(code)));
 }
 
-[[noreturn]] void ThrowStreamWriteError() {
+[[noreturn]] void ThrowStreamWriteError()
+{
     throw SettingsFileError(QString::fromLatin1(StreamWriteErrorText));
 }
 
-bool WriteAll(HANDLE file, const QByteArray &bytes) {
+bool WriteAll(HANDLE file, const QByteArray &bytes)
+{
     qsizetype written = 0;
     while (written < bytes.size()) {
         if (SettingsWriteFails(written)) {
@@ -96,7 +108,8 @@ bool WriteAll(HANDLE file, const QByteArray &bytes) {
 
 } // namespace
 
-std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 maxSize) {
+std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 maxSize)
+{
     // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open; others may read meanwhile
     // but not write.
     Handle file(CreateFileW(NativePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -128,12 +141,14 @@ std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 maxSize) {
     return bytes;
 }
 
-void CreateSharedFolder(const QString &folder) {
+void CreateSharedFolder(const QString &folder)
+{
     // The all-users application-data folder lets every user create files in it.
     QDir().mkpath(folder);
 }
 
-void ReplaceFileAtomically(const QString &path, const QByteArray &bytes) {
+void ReplaceFileAtomically(const QString &path, const QByteArray &bytes)
+{
     const std::wstring nativePath = NativePath(path);
     const DWORD attributes = GetFileAttributesW(nativePath.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES &&

@@ -39,8 +39,10 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("text");
-        QTest::newRow("a failed save") << "save" << "Stream write error";
-        QTest::newRow("any other error") << "std" << "Something went wrong";
+        QTest::newRow("a failed save") << "save"
+                                       << "Stream write error";
+        QTest::newRow("any other error") << "std"
+                                         << "Something went wrong";
     }
 
     void errorsFromHandlersAreShownAndTheLoopGoesOn()
@@ -71,9 +73,11 @@ private slots:
     {
         QTest::addColumn<QByteArray>("path");
         QTest::addColumn<QByteArray>("folder");
-        QTest::newRow("installed") << QByteArray("/usr/bin/glowsweep-wizard") << QByteArray("/usr/bin/");
+        QTest::newRow("installed")
+            << QByteArray("/usr/bin/glowsweep-wizard") << QByteArray("/usr/bin/");
         QTest::newRow("blank in a folder name")
-            << QByteArray("/opt/Glowsweep Wizard/glowsweep-wizard") << QByteArray("/opt/Glowsweep Wizard/");
+            << QByteArray("/opt/Glowsweep Wizard/glowsweep-wizard")
+            << QByteArray("/opt/Glowsweep Wizard/");
         QTest::newRow("at the root") << QByteArray("/glowsweep-wizard") << QByteArray("/");
         QTest::newRow("no folder at all") << QByteArray("glowsweep-wizard") << QByteArray();
     }

@@ -16,34 +16,41 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-Bytes ReadImage(const std::string &name) {
+Bytes ReadImage(const std::string &name)
+{
     std::ifstream in(std::string(GSW_IMAGES_DIR) + "/" + name, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // Little-endian fields; at() makes a truncated file fail the test instead of reading past it.
-uint32_t U16(const Bytes &b, size_t at) {
+uint32_t U16(const Bytes &b, size_t at)
+{
     return uint32_t{b.at(at)} | uint32_t{b.at(at + 1)} << 8;
 }
-uint32_t U32(const Bytes &b, size_t at) {
+uint32_t U32(const Bytes &b, size_t at)
+{
     return U16(b, at) | U16(b, at + 2) << 16;
 }
-int32_t I32(const Bytes &b, size_t at) {
+int32_t I32(const Bytes &b, size_t at)
+{
     return static_cast<int32_t>(U32(b, at));
 }
-uint32_t BigU32(const Bytes &b, size_t at) {
+uint32_t BigU32(const Bytes &b, size_t at)
+{
     return uint32_t{b.at(at)} << 24 | uint32_t{b.at(at + 1)} << 16 | uint32_t{b.at(at + 2)} << 8 |
            uint32_t{b.at(at + 3)};
 }
 
-size_t Stride(int width, int bits) {
+size_t Stride(int width, int bits)
+{
     return (static_cast<size_t>(width) * size_t(bits) + 31) / 32 * 4;
 }
 
 struct Rgb {
     int r, g, b;
     friend bool operator==(const Rgb &, const Rgb &) = default;
-    friend std::ostream &operator<<(std::ostream &os, const Rgb &c) {
+    friend std::ostream &operator<<(std::ostream &os, const Rgb &c)
+    {
         return os << '(' << c.r << ", " << c.g << ", " << c.b << ')';
     }
 };
@@ -53,10 +60,13 @@ constexpr Rgb KeyBlue{0, 0, 255};
 class Bitmap {
 public:
     explicit Bitmap(const std::string &name)
-        : bytes(ReadImage(name)) {}
+        : bytes(ReadImage(name))
+    {
+    }
     int Width() const { return I32(bytes, 18); }
     int Height() const { return I32(bytes, 22); }
-    Rgb Pixel(int x, int y) const {
+    Rgb Pixel(int x, int y) const
+    {
         const size_t at =
             U32(bytes, 10) + size_t(Height() - 1 - y) * Stride(Width(), 24) + size_t(x) * 3;
         return {bytes.at(at + 2), bytes.at(at + 1), bytes.at(at)};
@@ -67,7 +77,8 @@ public:
 };
 
 // Pixels of one kind (blue or not) that a four-way flood from the seeds does not reach.
-int Unreached(const Bitmap &bmp, bool blue, const std::vector<std::pair<int, int>> &seeds) {
+int Unreached(const Bitmap &bmp, bool blue, const std::vector<std::pair<int, int>> &seeds)
+{
     const int w = bmp.Width(), h = bmp.Height();
     std::vector<char> seen(size_t(w) * size_t(h), 0);
     std::vector<std::pair<int, int>> todo;
@@ -109,7 +120,8 @@ struct PictureRow {
 
 class Pictures : public testing::TestWithParam<PictureRow> {};
 
-TEST_P(Pictures, HeaderIsA24BitBottomUpDib) {
+TEST_P(Pictures, HeaderIsA24BitBottomUpDib)
+{
     const PictureRow &row = GetParam();
     const Bitmap bmp(row.file);
     const Bytes &b = bmp.bytes;
@@ -133,7 +145,8 @@ TEST_P(Pictures, HeaderIsA24BitBottomUpDib) {
     EXPECT_EQ(b.size(), 54 + pixelBytes);
 }
 
-TEST_P(Pictures, CornersAreTheTransparentBlue) {
+TEST_P(Pictures, CornersAreTheTransparentBlue)
+{
     const PictureRow &row = GetParam();
     const Bitmap bmp(row.file);
     ASSERT_EQ(bmp.bytes.size(), 54 + Stride(row.width, 24) * size_t(row.height));
@@ -144,7 +157,8 @@ TEST_P(Pictures, CornersAreTheTransparentBlue) {
     EXPECT_EQ(bmp.Pixel(r, b), KeyBlue);
 }
 
-TEST_P(Pictures, BlueOnlyOutsideOneConnectedMonitor) {
+TEST_P(Pictures, BlueOnlyOutsideOneConnectedMonitor)
+{
     const PictureRow &row = GetParam();
     const Bitmap bmp(row.file);
     ASSERT_EQ(bmp.bytes.size(), 54 + Stride(row.width, 24) * size_t(row.height));
@@ -170,7 +184,8 @@ INSTANTIATE_TEST_SUITE_P(Artwork, Pictures,
                                          PictureRow{"Thumbnail", "monitor_tn_wide.bmp", 106, 75}),
                          [](const auto &row) { return std::string(row.param.name); });
 
-TEST(MonitorPicture, ScreenAreaAndItsFrame) {
+TEST(MonitorPicture, ScreenAreaAndItsFrame)
+{
     const Bitmap bmp("monitor_wide.bmp");
     ASSERT_EQ(bmp.bytes.size(), 54 + Stride(212, 24) * 150u);
     // The preview lies exactly on 192 x 108 at 10, 10; the bare screen shows the logo.
@@ -202,7 +217,8 @@ TEST(MonitorPicture, ScreenAreaAndItsFrame) {
         EXPECT_FALSE(bmp.Blue(106, y)) << y;
 }
 
-TEST(MonitorPicture, ThumbnailIsTheLargePictureHalved) {
+TEST(MonitorPicture, ThumbnailIsTheLargePictureHalved)
+{
     const Bitmap large("monitor_wide.bmp"), small("monitor_tn_wide.bmp");
     ASSERT_EQ(large.bytes.size(), 54 + Stride(212, 24) * 150u);
     ASSERT_EQ(small.bytes.size(), 54 + Stride(106, 24) * 75u);
@@ -236,7 +252,8 @@ namespace {
 constexpr unsigned char PngSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
 
 // The PNG's signature and header: 8-bit RGBA of the given size.
-void ExpectRgbaPng(const Bytes &b, size_t at, uint32_t size) {
+void ExpectRgbaPng(const Bytes &b, size_t at, uint32_t size)
+{
     ASSERT_GE(b.size(), at + 33);
     EXPECT_TRUE(std::equal(std::begin(PngSignature), std::end(PngSignature), b.begin() + long(at)));
     EXPECT_EQ(BigU32(b, at + 8), 13u);
@@ -247,7 +264,8 @@ void ExpectRgbaPng(const Bytes &b, size_t at, uint32_t size) {
     EXPECT_EQ(b[at + 25], 6) << "colour type RGBA";
 }
 
-QImage LoadIconPng(int size) {
+QImage LoadIconPng(int size)
+{
     const std::string name =
         "icons/" + std::to_string(size) + "x" + std::to_string(size) + "/glowsweep-wizard.png";
     return QImage(QString::fromStdString(std::string(GSW_IMAGES_DIR) + "/" + name))
@@ -258,7 +276,8 @@ QImage LoadIconPng(int size) {
 
 class IconPngs : public testing::TestWithParam<int> {};
 
-TEST_P(IconPngs, RgbaMonitorOnTransparentGround) {
+TEST_P(IconPngs, RgbaMonitorOnTransparentGround)
+{
     const int n = GetParam();
     const std::string name =
         "icons/" + std::to_string(n) + "x" + std::to_string(n) + "/glowsweep-wizard.png";
@@ -278,7 +297,8 @@ TEST_P(IconPngs, RgbaMonitorOnTransparentGround) {
 INSTANTIATE_TEST_SUITE_P(Artwork, IconPngs, testing::Values(16, 24, 32, 48, 64, 128, 256),
                          [](const auto &row) { return "Size" + std::to_string(row.param); });
 
-TEST(IconSvg, WellFormedSquareSvg) {
+TEST(IconSvg, WellFormedSquareSvg)
+{
     const Bytes b = ReadImage("icons/scalable/glowsweep-wizard.svg");
     QXmlStreamReader xml(QByteArray(reinterpret_cast<const char *>(b.data()), qsizetype(b.size())));
     ASSERT_TRUE(xml.readNextStartElement());
@@ -298,7 +318,8 @@ const IcoRow IcoEntries[] = {{"Size16Bits8", 16, 8},   {"Size32Bits8", 32, 8},
                              {"Size16Bits32", 16, 32}, {"Size32Bits32", 32, 32},
                              {"Size48Bits32", 48, 32}, {"Size256Png", 256, 32}};
 
-TEST(Ico, DirectoryListsSixImagesBackToBack) {
+TEST(Ico, DirectoryListsSixImagesBackToBack)
+{
     const Bytes b = ReadImage("glowsweep-wizard.ico");
     ASSERT_GE(b.size(), 6u + 16u * 6u);
     EXPECT_EQ(U16(b, 0), 0u);
@@ -321,7 +342,8 @@ TEST(Ico, DirectoryListsSixImagesBackToBack) {
 
 class IcoImages : public testing::TestWithParam<size_t> {};
 
-TEST_P(IcoImages, ImageMatchesItsEntry) {
+TEST_P(IcoImages, ImageMatchesItsEntry)
+{
     const IcoRow &row = IcoEntries[GetParam()];
     const Bytes b = ReadImage("glowsweep-wizard.ico");
     ASSERT_GE(b.size(), 6u + 16u * 6u);

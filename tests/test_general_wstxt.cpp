@@ -15,13 +15,15 @@ struct ArgumentRow {
     const char *expected;
 };
 
-void PrintTo(const ArgumentRow &row, std::ostream *os) {
+void PrintTo(const ArgumentRow &row, std::ostream *os)
+{
     *os << row.edge;
 }
 
 class GetArgumentTest : public testing::TestWithParam<ArgumentRow> {};
 
-TEST_P(GetArgumentTest, GivesTheNthArgument) {
+TEST_P(GetArgumentTest, GivesTheNthArgument)
+{
     const ArgumentRow &row = GetParam();
     EXPECT_EQ(GetArgument(row.n, QString::fromUtf8(row.line), row.trim),
               QString::fromUtf8(row.expected));
@@ -64,7 +66,8 @@ INSTANTIATE_TEST_SUITE_P(Rows, GetArgumentTest, testing::ValuesIn(ArgumentRows),
                              return std::string(row.param.edge);
                          });
 
-TEST(CountArguments, CountsCommasByItsOwnQuoteRule) {
+TEST(CountArguments, CountsCommasByItsOwnQuoteRule)
+{
     const struct {
         const char *line;
         int32_t count;
@@ -89,7 +92,8 @@ TEST(CountArguments, CountsCommasByItsOwnQuoteRule) {
         EXPECT_EQ(CountArguments(QString::fromUtf8(row.line)), row.count) << row.line;
 }
 
-TEST(ArgumentReader, AgreesWithGetArgumentForEveryN) {
+TEST(ArgumentReader, AgreesWithGetArgumentForEveryN)
+{
     for (const char *text : {AddMonitor, "f(\"a,b)", "f(\"ab\"cd,e,\"\",)", "Config()", "x"}) {
         const QString line = QString::fromUtf8(text);
         ArgumentReader reader(line);
@@ -101,14 +105,16 @@ TEST(ArgumentReader, AgreesWithGetArgumentForEveryN) {
     }
 }
 
-TEST(IsDataLine, OnlyTheFirstByteMakesAComment) {
+TEST(IsDataLine, OnlyTheFirstByteMakesAComment)
+{
     for (const char *line : {"", "/", "//x", "#", "#x", ";", ";x"})
         EXPECT_FALSE(IsDataLine(line)) << line;
     for (const char *line : {" //", "   ", "a", "\t#", "\xC3\xA4"})
         EXPECT_TRUE(IsDataLine(line)) << line;
 }
 
-TEST(StartsWith, CaseSensitivePrefixOfNonEmptyTexts) {
+TEST(StartsWith, CaseSensitivePrefixOfNonEmptyTexts)
+{
     EXPECT_FALSE(StartsWith("", ""));
     EXPECT_FALSE(StartsWith("abc", ""));
     EXPECT_FALSE(StartsWith("", "a"));
@@ -118,7 +124,8 @@ TEST(StartsWith, CaseSensitivePrefixOfNonEmptyTexts) {
     EXPECT_TRUE(StartsWith("abc", "abc"));
 }
 
-TEST(PosFrom, OneBasedSearchFromStart) {
+TEST(PosFrom, OneBasedSearchFromStart)
+{
     const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80"
                                             "b");
     const struct {
@@ -136,7 +143,8 @@ TEST(PosFrom, OneBasedSearchFromStart) {
             << row.start;
 }
 
-TEST(ArgumentKeyAndValue, SplitAtTheFirstEquals) {
+TEST(ArgumentKeyAndValue, SplitAtTheFirstEquals)
+{
     EXPECT_EQ(ArgumentKey(" Scan Rate = 3"), QByteArray("Scan Rate"));
     EXPECT_EQ(ArgumentKey("=5"), QByteArray());
     EXPECT_EQ(ArgumentKey("5"), QByteArray());

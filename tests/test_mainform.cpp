@@ -50,10 +50,7 @@ private slots:
             QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &urls, "open");
     }
 
-    void cleanup()
-    {
-        urls.opened.clear();
-    }
+    void cleanup() { urls.opened.clear(); }
 
     // -----------------------------------------------------------------------------------
     // Start-up
@@ -104,10 +101,10 @@ private slots:
     void controlsWriteNothingBeforeTheFirstActivation()
     {
         MainFormFixture fx;
-        fx.WriteSettings(EncodeSettingsFile(
-            {MonitorSettings{1, 5, 3, 1, 4}, MonitorSettings{2, 7, 2, 0, 0},
-             MonitorSettings{3, 9, 9, 4, 1}},
-            1));
+        fx.WriteSettings(
+            EncodeSettingsFile({MonitorSettings{1, 5, 3, 1, 4}, MonitorSettings{2, 7, 2, 0, 0},
+                                MonitorSettings{3, 9, 9, 4, 1}},
+                               1));
         TGswMainForm &form = fx.Create();
         QCOMPARE(form.ActivateCB->currentIndex(), 1);
         // Before the first activation the controls still show the start-up values...
@@ -160,8 +157,10 @@ private slots:
         QTest::addColumn<QRect>("bounds");
         QTest::newRow("PreviewGB") << "PreviewGB" << QRect(10, 6, 255, 395);
         QTest::newRow("MonitorsGB") << "MonitorsGB" << QRect(274, 6, 180, 395);
-        QTest::newRow("picture centred in its group") << "MonitorImageSrcWide" << QRect(21, 32, 212, 150);
-        QTest::newRow("preview on the picture's screen") << "MonitorImage" << QRect(31, 42, 192, 108);
+        QTest::newRow("picture centred in its group")
+            << "MonitorImageSrcWide" << QRect(21, 32, 212, 150);
+        QTest::newRow("preview on the picture's screen")
+            << "MonitorImage" << QRect(31, 42, 192, 108);
         QTest::newRow("caption under the picture") << "LabelMonitor" << QRect(21, 186, 212, 30);
         QTest::newRow("thumbnail holder") << "MonitorTNImageWide" << QRect(73, 107, 106, 75);
         QTest::newRow("ScanRateCB") << "ScanRateCB" << QRect(138, 262, 80, 21);
@@ -184,24 +183,23 @@ private slots:
         MainFormFixture fx;
         TGswMainForm &form = fx.Create();
         fx.Activate();
-        const QMap<QString, QWidget *> components{
-            {"PreviewGB", form.PreviewGB},
-            {"MonitorsGB", form.MonitorsGB},
-            {"MonitorImageSrcWide", form.MonitorImageSrcWide},
-            {"MonitorImage", form.MonitorImage},
-            {"LabelMonitor", form.LabelMonitor},
-            {"MonitorTNImageWide", form.MonitorTNImageWide},
-            {"ScanRateCB", form.ScanRateCB},
-            {"BarSizeCB", form.BarSizeCB},
-            {"VBarEdit", form.VBarEdit},
-            {"HBarEdit", form.HBarEdit},
-            {"VUpDown", form.VUpDown},
-            {"HUpDown", form.HUpDown},
-            {"ApplyButton", form.ApplyButton},
-            {"HelpButton", form.HelpButton},
-            {"AboutButton", form.AboutButton},
-            {"MonitorList", form.MonitorList},
-            {"ActivateCB", form.ActivateCB}};
+        const QMap<QString, QWidget *> components{{"PreviewGB", form.PreviewGB},
+                                                  {"MonitorsGB", form.MonitorsGB},
+                                                  {"MonitorImageSrcWide", form.MonitorImageSrcWide},
+                                                  {"MonitorImage", form.MonitorImage},
+                                                  {"LabelMonitor", form.LabelMonitor},
+                                                  {"MonitorTNImageWide", form.MonitorTNImageWide},
+                                                  {"ScanRateCB", form.ScanRateCB},
+                                                  {"BarSizeCB", form.BarSizeCB},
+                                                  {"VBarEdit", form.VBarEdit},
+                                                  {"HBarEdit", form.HBarEdit},
+                                                  {"VUpDown", form.VUpDown},
+                                                  {"HUpDown", form.HUpDown},
+                                                  {"ApplyButton", form.ApplyButton},
+                                                  {"HelpButton", form.HelpButton},
+                                                  {"AboutButton", form.AboutButton},
+                                                  {"MonitorList", form.MonitorList},
+                                                  {"ActivateCB", form.ActivateCB}};
         QCOMPARE(components.value(name)->geometry(), bounds);
     }
 
@@ -242,16 +240,15 @@ private slots:
         const auto nextTabStop = [&form](QWidget *w) {
             do
                 w = w->nextInFocusChain();
-            while (!(w->focusPolicy() & Qt::TabFocus) || !w->isEnabled() ||
-                   w->window() != &form || w->focusProxy());
+            while (!(w->focusPolicy() & Qt::TabFocus) || !w->isEnabled() || w->window() != &form ||
+                   w->focusProxy());
             return w;
         };
         QWidget *w = form.MonitorList;
-        for (QWidget *expected : {static_cast<QWidget *>(form.ActivateCB),
-                                  static_cast<QWidget *>(form.ScanRateCB),
-                                  static_cast<QWidget *>(form.BarSizeCB),
-                                  static_cast<QWidget *>(form.VBarEdit),
-                                  static_cast<QWidget *>(form.HBarEdit)}) {
+        for (QWidget *expected :
+             {static_cast<QWidget *>(form.ActivateCB), static_cast<QWidget *>(form.ScanRateCB),
+              static_cast<QWidget *>(form.BarSizeCB), static_cast<QWidget *>(form.VBarEdit),
+              static_cast<QWidget *>(form.HBarEdit)}) {
             w = nextTabStop(w);
             QCOMPARE(w, expected);
         }
@@ -627,7 +624,7 @@ private slots:
         TGswMainForm &form = fx.Create();
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QWidget *w = source == "LabelScanRate" ? static_cast<QWidget *>(form.LabelScanRate)
+        QWidget *w = source == "LabelScanRate"  ? static_cast<QWidget *>(form.LabelScanRate)
                      : source == "MonitorImage" ? static_cast<QWidget *>(form.MonitorImage)
                      : source == "MonitorsGB"   ? static_cast<QWidget *>(form.MonitorsGB)
                      : source == "MonitorList"  ? form.MonitorList->viewport()
@@ -636,8 +633,8 @@ private slots:
         const QPoint at(5, 5);
         QTest::mousePress(w, Qt::LeftButton, {}, at);
         QMouseEvent move(QEvent::MouseMove, QPointF(at + QPoint(40, 30)),
-                         QPointF(w->mapToGlobal(at + QPoint(40, 30))), Qt::NoButton,
-                         Qt::LeftButton, {});
+                         QPointF(w->mapToGlobal(at + QPoint(40, 30))), Qt::NoButton, Qt::LeftButton,
+                         {});
         QApplication::sendEvent(w, &move);
         QTest::mouseRelease(w, Qt::LeftButton, {}, at + QPoint(40, 30));
         QCOMPARE(form.pos(), moves ? start + QPoint(40, 30) : start);
@@ -651,10 +648,12 @@ private slots:
         QTest::newRow("far from every edge") << QRect(300, 200, 463, 437) << QPoint(300, 200);
         QTest::newRow("10 from the left snaps") << QRect(10, 200, 463, 437) << QPoint(0, 200);
         QTest::newRow("11 from the left stays") << QRect(11, 200, 463, 437) << QPoint(11, 200);
-        QTest::newRow("past the left edge snaps back") << QRect(-7, 200, 463, 437) << QPoint(0, 200);
+        QTest::newRow("past the left edge snaps back")
+            << QRect(-7, 200, 463, 437) << QPoint(0, 200);
         QTest::newRow("near the right edge") << QRect(1450, 200, 463, 437) << QPoint(1457, 200);
         QTest::newRow("near the top") << QRect(300, 4, 463, 437) << QPoint(300, 0);
-        QTest::newRow("near the bottom of the work area") << QRect(300, 600, 463, 437) << QPoint(300, 603);
+        QTest::newRow("near the bottom of the work area")
+            << QRect(300, 600, 463, 437) << QPoint(300, 603);
         QTest::newRow("a corner") << QRect(1461, 8, 463, 437) << QPoint(1457, 0);
     }
 

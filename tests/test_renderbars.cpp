@@ -94,30 +94,55 @@ INSTANTIATE_TEST_SUITE_P(
         WorkedExample{"OneBar_f1", 0, 1, 2, 2, 1, {{1, 0, 13, 108}}},
         WorkedExample{"OneBar_f2", 0, 1, 2, 2, 2, {{2, 0, 14, 108}}},
         WorkedExample{"OneBar_EndsOnFarEdge_NoCopy", 0, 1, 2, 2, 180, {{180, 0, 192, 108}}},
-        WorkedExample{"OneBar_OnePastFarEdge_Copy", 0, 1, 2, 2, 181,
+        WorkedExample{"OneBar_OnePastFarEdge_Copy",
+                      0,
+                      1,
+                      2,
+                      2,
+                      181,
                       {{181, 0, 193, 108}, {-179, 0, -167, 108}}},
         WorkedExample{"OneBar_f191", 0, 1, 2, 2, 191, {{191, 0, 203, 108}, {-169, 0, -157, 108}}},
         WorkedExample{"OneBar_CycleRestarts", 0, 1, 2, 2, 192, {{0, 0, 12, 108}}},
         WorkedExample{"OneBar_Counter2Pow32", 0, 1, 2, 2, int64_t{1} << 32, {{64, 0, 76, 108}}},
         // Two vertical bars and one horizontal bar.
-        WorkedExample{"TwoByOne_f0", 1, 2, 2, 2, 0,
-                      {{0, 0, 6, 108}, {186, 0, 192, 108}, {0, 0, 192, 12}}},
-        WorkedExample{"TwoByOne_f1", 1, 2, 2, 2, 1,
+        WorkedExample{
+            "TwoByOne_f0", 1, 2, 2, 2, 0, {{0, 0, 6, 108}, {186, 0, 192, 108}, {0, 0, 192, 12}}},
+        WorkedExample{"TwoByOne_f1",
+                      1,
+                      2,
+                      2,
+                      2,
+                      1,
                       {{1, 0, 7, 108}, {187, 0, 193, 108}, {-185, 0, -179, 108}, {0, 1, 192, 13}}},
-        WorkedExample{"TwoByOne_f100", 1, 2, 2, 2, 100,
+        WorkedExample{"TwoByOne_f100",
+                      1,
+                      2,
+                      2,
+                      2,
+                      100,
                       {{100, 0, 106, 108},
                        {286, 0, 292, 108},
                        {-86, 0, -80, 108},
                        {0, 100, 192, 112},
                        {0, -92, 192, -80}}},
-        WorkedExample{"TwoByOne_f191", 1, 2, 2, 2, 191,
+        WorkedExample{"TwoByOne_f191",
+                      1,
+                      2,
+                      2,
+                      2,
+                      191,
                       {{191, 0, 197, 108},
                        {-181, 0, -175, 108},
                        {377, 0, 383, 108},
                        {5, 0, 11, 108},
                        {0, 83, 192, 95}}},
         // Four vertical bars: t = 3, s = 61, copy at x - 244.
-        WorkedExample{"FourBars_f100", 0, 4, 2, 2, 100,
+        WorkedExample{"FourBars_f100",
+                      0,
+                      4,
+                      2,
+                      2,
+                      100,
                       {{100, 0, 103, 108},
                        {161, 0, 164, 108},
                        {222, 0, 225, 108},
@@ -162,11 +187,13 @@ INSTANTIATE_TEST_SUITE_P(
     Frame0, BarPositions,
     testing::Values(
         // t = 192 div 960 = 0, raised to 1; s = 192 / 19 - 1.
-        Positions{"OnePixelMinimum", 192, 20, 0,
-                  {0, 9, 18, 27, 36, 45, 54, 63, 72, 81, 91, 100, 109, 118, 127, 136, 145, 154,
-                   163, 172}},
+        Positions{"OnePixelMinimum", 192, 20, 0, {0,  9,   18,  27,  36,  45,  54,  63,  72,  81,
+                                                  91, 100, 109, 118, 127, 136, 145, 154, 163, 172}},
         // 11 x s lies just below 629 in extended precision; a double product would give 629.
-        Positions{"ExtendedPrecision", 640, 12, 0,
+        Positions{"ExtendedPrecision",
+                  640,
+                  12,
+                  0,
                   {0, 57, 114, 171, 228, 285, 343, 400, 457, 514, 571, 628}},
         // Two bars: the second ends exactly on the far edge.
         Positions{"TwoBarsSpanTheImage", 1920, 2, 2, {0, 1860}}),
@@ -249,8 +276,8 @@ TEST(Painting, MatchesTheFillsOverManyShapes)
                             const int w = size.width(), h = size.height();
                             const auto rects = AsRects(BarFills(w, h, hb, v, rate, bs, f), w, h);
                             ASSERT_EQ(Render(w, h, hb, v, rate, bs, f), PaintNaively(w, h, rects))
-                                << w << "x" << h << " v" << v << " h" << hb << " r" << rate
-                                << " s" << bs << " f" << f;
+                                << w << "x" << h << " v" << v << " h" << hb << " r" << rate << " s"
+                                << bs << " f" << f;
                         }
 }
 
@@ -329,8 +356,8 @@ TEST(HostileValues, HugeCountsAreBoundedByTheImage)
     } rows[] = {
         {"MaxBothWays", 192, 108, std::numeric_limits<int32_t>::max(),
          std::numeric_limits<int32_t>::max(), 2},
-        {"ProductWrapsToZero", 192, 108, 1 << 28, 1 << 28, 2},   // 2^28 x 16 = 2^32
-        {"ProductWrapsNegative", 192, 108, 1 << 27, 1 << 27, 2}, // 2^27 x 16 = 2^31
+        {"ProductWrapsToZero", 192, 108, 1 << 28, 1 << 28, 2},      // 2^28 x 16 = 2^32
+        {"ProductWrapsNegative", 192, 108, 1 << 27, 1 << 27, 2},    // 2^27 x 16 = 2^31
         {"ProductWrapsSmall", 1920, 1080, 268435457, 268435457, 2}, // wraps to 16: thick bars
         {"MaxOnWideImage", 3840, 100, std::numeric_limits<int32_t>::max(), 0, 4},
     };

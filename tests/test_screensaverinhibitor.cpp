@@ -32,7 +32,8 @@ struct PrivateBus {
     pid_t pid = -1;
     QByteArray address;
 
-    bool Start() {
+    bool Start()
+    {
         char config[] = "/tmp/gsw-bus-XXXXXX";
         const int fd = mkstemp(config);
         if (fd < 0)
@@ -75,7 +76,8 @@ struct PrivateBus {
         return true;
     }
 
-    void Stop() {
+    void Stop()
+    {
         if (pid <= 0)
             return;
         kill(pid, SIGTERM);
@@ -84,7 +86,8 @@ struct PrivateBus {
     }
 };
 
-QDBusConnection FakeBus() {
+QDBusConnection FakeBus()
+{
     return QDBusConnection(FakeDesktop);
 }
 
@@ -101,14 +104,16 @@ public:
     QList<QDBusMessage> held;
     uint nextCookie = 4242;
 
-    void ReplyToHeld() {
+    void ReplyToHeld()
+    {
         for (const QDBusMessage &call : std::as_const(held))
             FakeBus().send(call.createReply(nextCookie++));
         held.clear();
     }
 
 public slots:
-    uint Inhibit(const QString &application, const QString &reason) {
+    uint Inhibit(const QString &application, const QString &reason)
+    {
         applications << application;
         reasons << reason;
         if (holdReplies) {
@@ -142,7 +147,8 @@ public:
     QList<QVariantMap> options;
 
 public slots:
-    QDBusObjectPath Inhibit(const QString &window, uint flag, const QVariantMap &option) {
+    QDBusObjectPath Inhibit(const QString &window, uint flag, const QVariantMap &option)
+    {
         windows << window;
         flags << flag;
         options << option;
@@ -152,7 +158,8 @@ public slots:
 
 // Lets every reply the bus owes this process arrive and be handled: the bus answers this
 // connection in order, so once a later call of ours returns, the earlier answers are in.
-void SettleBus(int rounds) {
+void SettleBus(int rounds)
+{
     for (int i = 0; i < rounds; ++i) {
         QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("x.y"));
         QCoreApplication::processEvents();
@@ -166,7 +173,9 @@ class TestScreenSaverInhibitor : public QObject {
 
 public:
     explicit TestScreenSaverInhibitor(bool busStarted)
-        : haveBus(busStarted) {}
+        : haveBus(busStarted)
+    {
+    }
 
 private:
     bool haveBus;
@@ -174,13 +183,15 @@ private:
     std::unique_ptr<FakePortal> portal;
     std::unique_ptr<FakeRequest> request;
 
-    bool OfferScreenSaver(const QString &path) {
+    bool OfferScreenSaver(const QString &path)
+    {
         screenSaver = std::make_unique<FakeScreenSaver>();
         return FakeBus().registerObject(path, screenSaver.get(), QDBusConnection::ExportAllSlots) &&
                FakeBus().registerService(QStringLiteral("org.freedesktop.ScreenSaver"));
     }
 
-    bool OfferPortal() {
+    bool OfferPortal()
+    {
         portal = std::make_unique<FakePortal>();
         request = std::make_unique<FakeRequest>();
         return FakeBus().registerObject(QStringLiteral("/org/freedesktop/portal/desktop"),
@@ -191,7 +202,8 @@ private:
     }
 
 private slots:
-    void initTestCase() {
+    void initTestCase()
+    {
         if (!haveBus)
             QSKIP("dbus-daemon is not available");
         QVERIFY(QDBusConnection::sessionBus().isConnected());
@@ -201,7 +213,8 @@ private slots:
 
     void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
 
-    void cleanup() {
+    void cleanup()
+    {
         FakeBus().unregisterService(QStringLiteral("org.freedesktop.ScreenSaver"));
         FakeBus().unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
         for (const char *path :
@@ -216,12 +229,14 @@ private slots:
 
     void cleanupTestCase() { QDBusConnection::disconnectFromBus(FakeDesktop); }
 
-    void inhibitsAndReleasesThroughTheScreenSaver_data() {
+    void inhibitsAndReleasesThroughTheScreenSaver_data()
+    {
         QTest::addColumn<QString>("path");
         QTest::newRow("usual object path") << QStringLiteral("/org/freedesktop/ScreenSaver");
         QTest::newRow("older object path") << QStringLiteral("/ScreenSaver");
     }
-    void inhibitsAndReleasesThroughTheScreenSaver() {
+    void inhibitsAndReleasesThroughTheScreenSaver()
+    {
         QFETCH(QString, path);
         QVERIFY(OfferScreenSaver(path));
         {
@@ -250,7 +265,8 @@ private slots:
     }
 
     // What happens between the request and the desktop's answer decides what the answer does.
-    void answerArrivingLate_data() {
+    void answerArrivingLate_data()
+    {
         QTest::addColumn<QString>("meanwhile");
         QTest::addColumn<bool>("kept");
         QTest::newRow("released: given back on arrival") << QStringLiteral("release") << false;
@@ -258,7 +274,8 @@ private slots:
             << QStringLiteral("release inhibit") << true;
         QTest::newRow("destroyed: given back on arrival") << QStringLiteral("destroy") << false;
     }
-    void answerArrivingLate() {
+    void answerArrivingLate()
+    {
         QFETCH(QString, meanwhile);
         QFETCH(bool, kept);
         QVERIFY(OfferScreenSaver(QStringLiteral("/org/freedesktop/ScreenSaver")));
@@ -285,7 +302,8 @@ private slots:
         QVERIFY(!inhibitor || !inhibitor->isGranted());
     }
 
-    void portalWhereTheScreenSaverIsMissing() {
+    void portalWhereTheScreenSaverIsMissing()
+    {
         QVERIFY(OfferPortal());
         {
             ScreenSaverInhibitor inhibitor;
@@ -305,7 +323,8 @@ private slots:
         QTRY_COMPARE(request->closed, 2);
     }
 
-    void noServiceIsNoErrorAndNoHang() {
+    void noServiceIsNoErrorAndNoHang()
+    {
         ScreenSaverInhibitor inhibitor;
         inhibitor.Inhibit(QStringLiteral("Washing"));
         SettleBus(4); // screen saver, its older path, the portal: each refused
@@ -322,7 +341,8 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[]) {
+int main(int argc, char *argv[])
+{
     PrivateBus bus;
     const bool haveBus = bus.Start();
     if (haveBus)

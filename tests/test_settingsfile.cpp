@@ -19,7 +19,8 @@
 
 namespace {
 
-QList<MonitorSettings> FreshRecords(int count) {
+QList<MonitorSettings> FreshRecords(int count)
+{
     QList<MonitorSettings> records;
     for (int i = 0; i < count; ++i)
         records.append(MonitorSettings::ForMonitor(i));
@@ -27,7 +28,8 @@ QList<MonitorSettings> FreshRecords(int count) {
 }
 
 // Records as text, "ScanRate BarSize HBars VBars" per record, records separated by "|".
-QString Describe(const QList<MonitorSettings> &records) {
+QString Describe(const QList<MonitorSettings> &records)
+{
     QStringList parts;
     for (const MonitorSettings &r : records)
         parts.append(
@@ -35,7 +37,8 @@ QString Describe(const QList<MonitorSettings> &records) {
     return parts.join('|');
 }
 
-QList<MonitorSettings> Records(const QString &text) {
+QList<MonitorSettings> Records(const QString &text)
+{
     QList<MonitorSettings> records;
     for (const QString &part : text.split('|')) {
         const QStringList v = part.split(' ');
@@ -47,7 +50,8 @@ QList<MonitorSettings> Records(const QString &text) {
     return records;
 }
 
-QByteArray Utf16(const QString &text, bool bigEndian) {
+QByteArray Utf16(const QString &text, bool bigEndian)
+{
     QByteArray bytes = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
     for (const QChar c : text) {
         const char hi = static_cast<char>(c.unicode() >> 8), lo = static_cast<char>(c.unicode());
@@ -56,22 +60,26 @@ QByteArray Utf16(const QString &text, bool bigEndian) {
     return bytes;
 }
 
-QByteArray ReadAll(const QString &path) {
+QByteArray ReadAll(const QString &path)
+{
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
-void WriteAll(const QString &path, const QByteArray &bytes) {
+void WriteAll(const QString &path, const QByteArray &bytes)
+{
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
     ASSERT_EQ(file.write(bytes), bytes.size());
 }
 
-QString CannotCreate(const QString &path, int error) {
+QString CannotCreate(const QString &path, int error)
+{
     return "Cannot create file \"" + path + "\". " + QString::fromLocal8Bit(std::strerror(error));
 }
 
-TEST(EncodeSettingsFile, TwoFreshMonitorsExactly) {
+TEST(EncodeSettingsFile, TwoFreshMonitorsExactly)
+{
     const QByteArray bytes = EncodeSettingsFile(FreshRecords(2), 0);
     EXPECT_TRUE(bytes.startsWith(QByteArray("\xFF\xFE/\0/\0\r\0\n\0", 10)));
     EXPECT_TRUE(bytes.endsWith(QByteArray("\r\0\n\0", 4)));
@@ -92,7 +100,8 @@ TEST(EncodeSettingsFile, TwoFreshMonitorsExactly) {
     EXPECT_FALSE(lines.join("").contains('\r') || lines.join("").contains('\n'));
 }
 
-TEST(DecodeSettingsText, EncodingsAndBreaks) {
+TEST(DecodeSettingsText, EncodingsAndBreaks)
+{
     const QString ls(QChar(0x2028)), ae = QString::fromUtf8("\xC3\xA4"), nul(QChar(0));
     const struct {
         const char *edge;
@@ -120,7 +129,8 @@ TEST(DecodeSettingsText, EncodingsAndBreaks) {
         EXPECT_EQ(DecodeSettingsText(row.bytes), row.lines) << row.edge;
 }
 
-TEST(ConvertSettingsInteger, DecimalAndHexadecimalOnly) {
+TEST(ConvertSettingsInteger, DecimalAndHexadecimalOnly)
+{
     const struct {
         const char *value;
         int32_t number;
@@ -165,13 +175,15 @@ struct ApplyRow {
     std::optional<int32_t> activate;
 };
 
-void PrintTo(const ApplyRow &row, std::ostream *os) {
+void PrintTo(const ApplyRow &row, std::ostream *os)
+{
     *os << row.edge;
 }
 
 class ApplySettingsLinesTest : public testing::TestWithParam<ApplyRow> {};
 
-TEST_P(ApplySettingsLinesTest, SetsRecordsAndActivate) {
+TEST_P(ApplySettingsLinesTest, SetsRecordsAndActivate)
+{
     QList<MonitorSettings> records = FreshRecords(2);
     EXPECT_EQ(ApplySettingsLines(QString(GetParam().text).split('\n'), records),
               GetParam().activate);
@@ -216,7 +228,8 @@ INSTANTIATE_TEST_SUITE_P(Rows, ApplySettingsLinesTest, testing::ValuesIn(ApplyRo
                              return std::string(row.param.edge);
                          });
 
-TEST(ActivateChoice, OnlyTheTwoItemsSelect) {
+TEST(ActivateChoice, OnlyTheTwoItemsSelect)
+{
     EXPECT_EQ(ActivateChoice(0), 0);
     EXPECT_EQ(ActivateChoice(1), 1);
     EXPECT_EQ(ActivateChoice(7), -1);
@@ -227,7 +240,8 @@ TEST(ActivateChoice, OnlyTheTwoItemsSelect) {
     EXPECT_TRUE(saved.contains("Config(Activate=-1)\r\n"));
 }
 
-TEST(SettingsText, EveryEncodingLoadsTheSameSettings) {
+TEST(SettingsText, EveryEncodingLoadsTheSameSettings)
+{
     const QString text = "// c\r\nConfig(Activate=1)\nAddMonitor(ScanRate=4,BarSize=0,HBars=3,"
                          "VBars=7)\rAddMonitor(HBars=20)\r\n";
     const QByteArray files[] = {text.toLatin1(), "\xEF\xBB\xBF" + text.toUtf8(), Utf16(text, true),
@@ -240,7 +254,8 @@ TEST(SettingsText, EveryEncodingLoadsTheSameSettings) {
     }
 }
 
-TEST(SettingsText, HostileLinesGiveDefinedResults) {
+TEST(SettingsText, HostileLinesGiveDefinedResults)
+{
     const QString commas(1'000'000, ',');
     QList<MonitorSettings> records = FreshRecords(1);
     EXPECT_EQ(ApplySettingsLines({"AddMonitor(" + commas + "VBars=3)", "Config(" + commas + ")",
@@ -257,14 +272,16 @@ protected:
     QString Folder() const { return dir.path() + "/Glowsweep Wizard/"; }
     QString File() const { return Folder() + SettingsFileName; }
     // Every name in the folder, hidden ones included: a failed save leaves no temporary file.
-    QStringList Names() const {
+    QStringList Names() const
+    {
         return QDir(Folder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
                                         QDir::NoDotAndDotDot);
     }
     QTemporaryDir dir;
 };
 
-TEST_F(SettingsFolder, SaveThenLoadRestoresEverything) {
+TEST_F(SettingsFolder, SaveThenLoadRestoresEverything)
+{
     const QList<MonitorSettings> saved = Records("0 4 20 0|3 1 -5 2147483647|4 0 0 1");
     for (const int32_t activate : {0, 1, -1}) {
         SaveSettingsFile(Folder(), saved, activate);
@@ -276,7 +293,8 @@ TEST_F(SettingsFolder, SaveThenLoadRestoresEverything) {
     EXPECT_EQ(Names(), QStringList({SettingsFileName}));
 }
 
-TEST_F(SettingsFolder, NoRegularFileLoadsNothing) {
+TEST_F(SettingsFolder, NoRegularFileLoadsNothing)
+{
     ASSERT_TRUE(QDir().mkpath(Folder()));
     const QString real = dir.path() + "/real";
     WriteAll(real, "AddMonitor(ScanRate=4)");
@@ -312,7 +330,8 @@ TEST_F(SettingsFolder, NoRegularFileLoadsNothing) {
     }
 }
 
-TEST_F(SettingsFolder, SaveReplacesALinkNeverItsTarget) {
+TEST_F(SettingsFolder, SaveReplacesALinkNeverItsTarget)
+{
     ASSERT_TRUE(QDir().mkpath(Folder()));
     const QString target = dir.path() + "/mine";
     WriteAll(target, "precious");
@@ -323,7 +342,8 @@ TEST_F(SettingsFolder, SaveReplacesALinkNeverItsTarget) {
     EXPECT_EQ(ReadAll(File()), EncodeSettingsFile(FreshRecords(1), 0));
 }
 
-TEST_F(SettingsFolder, FailedSavesKeepTheOldFileAndSaySo) {
+TEST_F(SettingsFolder, FailedSavesKeepTheOldFileAndSaySo)
+{
     ASSERT_TRUE(QDir().mkpath(Folder()));
     const QByteArray old = EncodeSettingsFile(FreshRecords(1), 1);
     const auto expectFailure = [&](const QString &message) {
@@ -346,7 +366,8 @@ TEST_F(SettingsFolder, FailedSavesKeepTheOldFileAndSaySo) {
     expectFailure(CannotCreate(File(), EACCES));
 }
 
-TEST_F(SettingsFolder, FolderThatCannotBeMadeFailsTheFile) {
+TEST_F(SettingsFolder, FolderThatCannotBeMadeFailsTheFile)
+{
     WriteAll(dir.path() + "/plain", "x");
     const QString folder = dir.path() + "/plain/sub/";
     try {
@@ -359,7 +380,8 @@ TEST_F(SettingsFolder, FolderThatCannotBeMadeFailsTheFile) {
 
 // Saves as another user (nobody) when run as root, whom permissions do not stop; returns the
 // error message, or "saved".
-std::string SaveAsUnprivileged(const QString &folder) {
+std::string SaveAsUnprivileged(const QString &folder)
+{
     const auto save = [&folder]() -> std::string {
         try {
             SaveSettingsFile(folder, FreshRecords(1), 0);
@@ -395,7 +417,8 @@ std::string SaveAsUnprivileged(const QString &folder) {
     return result;
 }
 
-TEST_F(SettingsFolder, PermissionsOfFolderAndOwnerHold) {
+TEST_F(SettingsFolder, PermissionsOfFolderAndOwnerHold)
+{
     ASSERT_TRUE(QDir().mkpath(Folder()));
     ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
     const QByteArray old = "old";
@@ -414,11 +437,13 @@ TEST_F(SettingsFolder, PermissionsOfFolderAndOwnerHold) {
     EXPECT_EQ(Names(), QStringList({SettingsFileName}));
 }
 
-TEST_F(SettingsFolder, SharedFolderLetsTheNextUserReplaceTheFile) {
+TEST_F(SettingsFolder, SharedFolderLetsTheNextUserReplaceTheFile)
+{
     // The settings folder is made world-writable, and a file saved in it stays replaceable.
     ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
     SaveSettingsFile(Folder(), FreshRecords(2), 1);
-    struct stat folderInfo {}, fileInfo {};
+    struct stat folderInfo {
+    }, fileInfo{};
     ASSERT_EQ(::stat(QFile::encodeName(Folder()).constData(), &folderInfo), 0);
     EXPECT_EQ(folderInfo.st_mode & 07777, 0777u);
     ASSERT_EQ(::stat(QFile::encodeName(File()).constData(), &fileInfo), 0);
@@ -435,7 +460,8 @@ TEST_F(SettingsFolder, SharedFolderLetsTheNextUserReplaceTheFile) {
     EXPECT_EQ(fileInfo.st_mode & 0022, 0u);
 }
 
-TEST_F(SettingsFolder, FullDiskKeepsTheOldFile) {
+TEST_F(SettingsFolder, FullDiskKeepsTheOldFile)
+{
     ASSERT_TRUE(QDir().mkpath(Folder()));
     const QByteArray folder = QFile::encodeName(Folder());
     if (::mount("tmpfs", folder.constData(), "tmpfs", 0, "size=64k") != 0)

@@ -8,7 +8,8 @@ TEST(FormatVersion, HundredthsAsText)
     const struct {
         int32_t version;
         const char *text;
-    } rows[] = {{100, "1.00"}, {105, "1.05"}, {250, "2.50"}, {7, "0.07"}, {1234, "12.34"}, {0, "0.00"}};
+    } rows[] = {{100, "1.00"}, {105, "1.05"},   {250, "2.50"},
+                {7, "0.07"},   {1234, "12.34"}, {0, "0.00"}};
     for (const auto &row : rows)
         EXPECT_EQ(FormatVersion(row.version), QByteArray(row.text)) << row.version;
     EXPECT_EQ(FormatVersion(ProgramVersion), QByteArray("1.00"));
@@ -20,10 +21,11 @@ TEST(PadLeftZeros, PadsOnlyShortText)
         const char *in;
         int32_t width;
         const char *out;
-    } rows[] = {{"5", 2, "05"}, {"", 2, "00"}, {"123", 2, "123"}, {"12", 2, "12"},
+    } rows[] = {{"5", 2, "05"}, {"", 2, "00"},  {"123", 2, "123"}, {"12", 2, "12"},
                 {"7", 0, "7"},  {"7", -3, "7"}, {"", 5, "00000"}};
     for (const auto &row : rows)
-        EXPECT_EQ(PadLeftZeros(row.in, row.width), QByteArray(row.out)) << row.in << " " << row.width;
+        EXPECT_EQ(PadLeftZeros(row.in, row.width), QByteArray(row.out))
+            << row.in << " " << row.width;
 }
 
 TEST(MonitorSettings, StartUpValuesAndFieldOrder)

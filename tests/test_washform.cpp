@@ -33,7 +33,8 @@ struct Sequence {
     std::vector<Frame> frames;
 };
 
-const std::vector<Sequence> &Sequences() {
+const std::vector<Sequence> &Sequences()
+{
     static const std::vector<Sequence> sequences = {
         {"bars step one pixel",
          {{1, 1, 2, 2, 0}, {1, 1, 2, 2, 1}, {1, 1, 2, 2, 2}, {1, 1, 2, 2, 3}}},
@@ -70,7 +71,8 @@ const std::vector<Sequence> &Sequences() {
     return sequences;
 }
 
-QScreen *ScreenNamed(const QString &name) {
+QScreen *ScreenNamed(const QString &name)
+{
     for (QScreen *s : QGuiApplication::screens()) {
         if (s->name() == name)
             return s;
@@ -79,14 +81,16 @@ QScreen *ScreenNamed(const QString &name) {
 }
 
 // The offscreen platform's own hooks for reading and changing its monitors at run time.
-QJsonObject ScreenConfiguration() {
+QJsonObject ScreenConfiguration()
+{
     using Getter = QJsonObject (*)(QPlatformNativeInterface *);
     QPlatformNativeInterface *native = QGuiApplication::platformNativeInterface();
     auto get = reinterpret_cast<Getter>(native->nativeResourceForIntegration("configuration"));
     return get ? get(native) : QJsonObject();
 }
 
-bool SetScreenConfiguration(const QJsonObject &configuration) {
+bool SetScreenConfiguration(const QJsonObject &configuration)
+{
     using Setter = void (*)(const QJsonObject &, QPlatformNativeInterface *);
     QPlatformNativeInterface *native = QGuiApplication::platformNativeInterface();
     auto set = reinterpret_cast<Setter>(native->nativeResourceForIntegration("setConfiguration"));
@@ -98,7 +102,8 @@ bool SetScreenConfiguration(const QJsonObject &configuration) {
 
 // The configuration with one screen's entry edited (or removed, when `edit` returns false).
 QJsonObject EditedScreen(QJsonObject configuration, const QString &name,
-                         const std::function<bool(QJsonObject &)> &edit) {
+                         const std::function<bool(QJsonObject &)> &edit)
+{
     QJsonArray screens;
     for (const QJsonValue &v : configuration[QStringLiteral("screens")].toArray()) {
         QJsonObject screen = v.toObject();
@@ -109,14 +114,16 @@ QJsonObject EditedScreen(QJsonObject configuration, const QString &name,
     return configuration;
 }
 
-QImage Expected(QSize size, const Frame &f) {
+QImage Expected(QSize size, const Frame &f)
+{
     QImage image(size, QImage::Format_RGB32);
     RenderBars(image, f.HBars, f.VBars, f.ScanRate, f.BarSize, f.FrameCounter);
     return image;
 }
 
 // The pixels the window has handed to the window system, after every pending repaint.
-QImage OnScreen(QWidget &window) {
+QImage OnScreen(QWidget &window)
+{
     QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
     QPaintDevice *device = window.backingStore() ? window.backingStore()->paintDevice() : nullptr;
     if (!device || device->devType() != QInternal::Image)
@@ -126,7 +133,8 @@ QImage OnScreen(QWidget &window) {
     return image;
 }
 
-QImage Physical(QImage image) {
+QImage Physical(QImage image)
+{
     image.setDevicePixelRatio(1);
     return image;
 }
@@ -137,7 +145,8 @@ public:
     QRegion painted;
 
 protected:
-    bool eventFilter(QObject *, QEvent *event) override {
+    bool eventFilter(QObject *, QEvent *event) override
+    {
         if (event->type() == QEvent::Paint)
             painted += static_cast<QPaintEvent *>(event)->region();
         return false;
@@ -155,7 +164,8 @@ private:
     QJsonObject initialScreens;
     std::unique_ptr<QWidget> owner;
 
-    TWashForm *ShownOn(const QString &screenName) {
+    TWashForm *ShownOn(const QString &screenName)
+    {
         QScreen *screen = ScreenNamed(screenName);
         if (!screen)
             return nullptr;
@@ -166,14 +176,16 @@ private:
         return form;
     }
 
-    static void ScreenRows() {
+    static void ScreenRows()
+    {
         QTest::addColumn<QString>("screen");
         for (QScreen *s : QGuiApplication::screens())
             QTest::newRow(qPrintable(s->name())) << s->name();
     }
 
 private slots:
-    void initTestCase() {
+    void initTestCase()
+    {
         initialScreens = ScreenConfiguration();
         QVERIFY2(!initialScreens.isEmpty(),
                  "the offscreen platform's configuration hook is missing");
@@ -181,7 +193,8 @@ private slots:
 
     void init() { owner = std::make_unique<QWidget>(); }
 
-    void cleanup() {
+    void cleanup()
+    {
         owner.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         SetScreenConfiguration(initialScreens);
@@ -189,7 +202,8 @@ private slots:
     }
 
     void coversItsMonitor_data() { ScreenRows(); }
-    void coversItsMonitor() {
+    void coversItsMonitor()
+    {
         QFETCH(QString, screen);
         QScreen *monitor = ScreenNamed(screen);
         TWashForm *form = ShownOn(screen);
@@ -217,7 +231,8 @@ private slots:
 
     // The window redraws only what changed; the screen must still show every frame exactly
     // as a full repaint would.
-    void screenShowsEveryFrameExactly_data() {
+    void screenShowsEveryFrameExactly_data()
+    {
         QTest::addColumn<QString>("screen");
         QTest::addColumn<int>("sequence");
         for (QScreen *s : QGuiApplication::screens()) {
@@ -227,7 +242,8 @@ private slots:
             }
         }
     }
-    void screenShowsEveryFrameExactly() {
+    void screenShowsEveryFrameExactly()
+    {
         QFETCH(QString, screen);
         QFETCH(int, sequence);
         TWashForm *form = ShownOn(screen);
@@ -249,7 +265,8 @@ private slots:
     }
 
     // The redrawn area at 100 %: only the columns and rows whose colour changed.
-    void redrawsOnlyWhatChanged_data() {
+    void redrawsOnlyWhatChanged_data()
+    {
         QTest::addColumn<Frame>("first");
         QTest::addColumn<Frame>("second");
         QTest::addColumn<QRegion>("redrawn");
@@ -280,7 +297,8 @@ private slots:
         QTest::newRow("nine by nine bars still redraw only their edges")
             << Frame{9, 9, 2, 2, 0} << Frame{9, 9, 2, 2, 1} << edges;
     }
-    void redrawsOnlyWhatChanged() {
+    void redrawsOnlyWhatChanged()
+    {
         QFETCH(Frame, first);
         QFETCH(Frame, second);
         QFETCH(QRegion, redrawn);
@@ -300,7 +318,8 @@ private slots:
         QCOMPARE(recorder.painted, redrawn);
     }
 
-    void forwardsEveryKeyUnchanged_data() {
+    void forwardsEveryKeyUnchanged_data()
+    {
         QTest::addColumn<int>("key");
         QTest::newRow("Esc") << int(Qt::Key_Escape);
         QTest::newRow("letter") << int(Qt::Key_A);
@@ -308,7 +327,8 @@ private slots:
         QTest::newRow("Enter") << int(Qt::Key_Return);
         QTest::newRow("F1") << int(Qt::Key_F1);
     }
-    void forwardsEveryKeyUnchanged() {
+    void forwardsEveryKeyUnchanged()
+    {
         QFETCH(int, key);
         TWashForm *form = ShownOn(QStringLiteral("A"));
         QVERIFY(form);
@@ -321,7 +341,8 @@ private slots:
         QVERIFY(form->isVisible());
     }
 
-    void clickAnywhereEmitsClicked_data() {
+    void clickAnywhereEmitsClicked_data()
+    {
         QTest::addColumn<Qt::MouseButton>("button");
         QTest::addColumn<QPointF>("press"); // fractions of the window's size
         QTest::addColumn<QPointF>("release");
@@ -337,7 +358,8 @@ private slots:
         QTest::newRow("right button")
             << Qt::RightButton << QPointF(0.5, 0.5) << QPointF(0.5, 0.5) << 0;
     }
-    void clickAnywhereEmitsClicked() {
+    void clickAnywhereEmitsClicked()
+    {
         QFETCH(Qt::MouseButton, button);
         QFETCH(QPointF, press);
         QFETCH(QPointF, release);
@@ -354,7 +376,8 @@ private slots:
         QCOMPARE(clicked.count(), clicks);
     }
 
-    void closeReleasesOnceAndDeletesLater_data() {
+    void closeReleasesOnceAndDeletesLater_data()
+    {
         QTest::addColumn<QString>("how");
         QTest::newRow("window system close") << QStringLiteral("window system");
         QTest::newRow("close()") << QStringLiteral("close");
@@ -362,7 +385,8 @@ private slots:
         QTest::newRow("closed from its own key signal") << QStringLiteral("key");
         QTest::newRow("closed from its own click signal") << QStringLiteral("click");
     }
-    void closeReleasesOnceAndDeletesLater() {
+    void closeReleasesOnceAndDeletesLater()
+    {
         QFETCH(QString, how);
         TWashForm *form = ShownOn(QStringLiteral("A"));
         QVERIFY(form);
@@ -399,7 +423,8 @@ private slots:
     }
 
     void closesWhenItsMonitorGoesAway_data() { ScreenRows(); }
-    void closesWhenItsMonitorGoesAway() {
+    void closesWhenItsMonitorGoesAway()
+    {
         QFETCH(QString, screen);
         std::vector<QPointer<TWashForm>> forms;
         std::vector<std::unique_ptr<QSignalSpy>> released;
@@ -431,14 +456,16 @@ private slots:
 
     // `native` is the monitor's new rectangle in device pixels; the window is to take the
     // monitor's new logical rectangle and a bitmap of its physical size.
-    void followsItsMonitorsGeometry_data() {
+    void followsItsMonitorsGeometry_data()
+    {
         QTest::addColumn<QString>("screen");
         QTest::addColumn<QRect>("native");
         QTest::newRow("A shrinks") << QStringLiteral("A") << QRect(0, 0, 1000, 600);
         QTest::newRow("A grows") << QStringLiteral("A") << QRect(0, 0, 3840, 2160);
         QTest::newRow("B moves and grows") << QStringLiteral("B") << QRect(6000, 100, 3000, 2000);
     }
-    void followsItsMonitorsGeometry() {
+    void followsItsMonitorsGeometry()
+    {
         QFETCH(QString, screen);
         QFETCH(QRect, native);
         TWashForm *form = ShownOn(screen);
@@ -468,7 +495,8 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[]) {
+int main(int argc, char *argv[])
+{
 #ifdef GSW_SCALED_SCREENS
     // Monitor A at 200 %, B at 150 %, by Qt's own scaling: the offscreen backing store then
     // holds the physical pixels, as a real one does.

@@ -63,10 +63,7 @@ class TestWashSession : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        QCOMPARE(QGuiApplication::screens().size(), 3);
-    }
+    void initTestCase() { QCOMPARE(QGuiApplication::screens().size(), 3); }
 
     void init()
     {
@@ -135,7 +132,8 @@ private slots:
         QCOMPARE(FrameCounter, frame + 1);
         for (int i = 0; i < 3; ++i) {
             const QImage &img = (*WashWindowList)[i]->GsImage();
-            QCOMPARE(img, Expected(screens[i]->geometry().size(), (*MonitorSettingsList)[i], frame));
+            QCOMPARE(img,
+                     Expected(screens[i]->geometry().size(), (*MonitorSettingsList)[i], frame));
         }
     }
 

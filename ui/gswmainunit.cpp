@@ -194,18 +194,18 @@ void TGswMainForm::CreateComponents()
     LabelBarSize = label(QStringLiteral("Glowsweep bar size"), PreviewGB, 18, 298);
     VBarEdit = barEdit(PreviewGB, {138, 326, 80, 21});
     HBarEdit = barEdit(PreviewGB, {138, 358, 80, 21});
-    ScanRateCB = dropDown({QStringLiteral("Very Slow"), QStringLiteral("Slow"),
-                           QStringLiteral("Normal"), QStringLiteral("Fast"),
-                           QStringLiteral("Very Fast")},
-                          2, PreviewGB, {138, 262, 80, 21});
+    ScanRateCB =
+        dropDown({QStringLiteral("Very Slow"), QStringLiteral("Slow"), QStringLiteral("Normal"),
+                  QStringLiteral("Fast"), QStringLiteral("Very Fast")},
+                 2, PreviewGB, {138, 262, 80, 21});
     VUpDown = new TUpDown(VBarEdit, PreviewGB);
     VUpDown->setGeometry(218, 326, 20, 21);
     HUpDown = new TUpDown(HBarEdit, PreviewGB);
     HUpDown->setGeometry(218, 358, 20, 21);
-    BarSizeCB = dropDown({QStringLiteral("Very Small"), QStringLiteral("Small"),
-                          QStringLiteral("Normal"), QStringLiteral("Large"),
-                          QStringLiteral("Very Large")},
-                         2, PreviewGB, {138, 294, 80, 21});
+    BarSizeCB =
+        dropDown({QStringLiteral("Very Small"), QStringLiteral("Small"), QStringLiteral("Normal"),
+                  QStringLiteral("Large"), QStringLiteral("Very Large")},
+                 2, PreviewGB, {138, 294, 80, 21});
 
     MonitorsGB = new QGroupBox(QStringLiteral(" Available Monitors : "), this);
     MonitorsGB->setGeometry(274, 6, 180, 395);
@@ -371,10 +371,8 @@ void TGswMainForm::RefreshMonitorList()
     for (int i = 0; i < Monitors.size(); ++i) {
         const QScreen *screen = Monitors[i];
         const QSize size = screen ? PixelSize(screen) : QSize(0, 0);
-        MonitorList->addItem(QStringLiteral("Monitor %1|%2x%3")
-                                 .arg(i + 1)
-                                 .arg(size.width())
-                                 .arg(size.height()));
+        MonitorList->addItem(
+            QStringLiteral("Monitor %1|%2x%3").arg(i + 1).arg(size.width()).arg(size.height()));
     }
     MonitorList->setCurrentRow(remembered <= -1 ? 0 : remembered);
 }
@@ -620,8 +618,7 @@ void TGswMainForm::ToggleWash()
         return;
     }
     TScreenCentredMessageBox box(QMessageBox::Information, QStringLiteral("Information"),
-                                 WashConfirmationText, QMessageBox::Ok | QMessageBox::Cancel,
-                                 this);
+                                 WashConfirmationText, QMessageBox::Ok | QMessageBox::Cancel, this);
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Cancel);
     if (box.exec() != QMessageBox::Ok)

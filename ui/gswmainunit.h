@@ -22,8 +22,8 @@ class ScreenSaverInhibitor;
 /// Where the main window finds its folders at creation. The program takes them from the
 /// system; tests hand in folders of their own.
 struct TGswFolders {
-    QByteArray executablePath;                          ///< full path of the program file
-    std::function<QByteArray(int32_t)> specialFolder;  ///< GetSpecialFolder
+    QByteArray executablePath;                        ///< full path of the program file
+    std::function<QByteArray(int32_t)> specialFolder; ///< GetSpecialFolder
     static TGswFolders System();
 };
 

@@ -6,8 +6,8 @@
 
 QUrl HelpPageUrl()
 {
-    const QString installed =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/glowsweep-wizard/help.html");
+    const QString installed = QCoreApplication::applicationDirPath() +
+                              QStringLiteral("/../share/glowsweep-wizard/help.html");
     if (QFileInfo::exists(installed))
         return QUrl::fromLocalFile(QFileInfo(installed).canonicalFilePath());
     return QUrl::fromLocalFile(QStringLiteral(GSW_SOURCE_DIR "/ui/help/help.html"));

@@ -67,7 +67,9 @@ void EmitBars(Qt::Orientation orientation, int32_t extent, int32_t width, int32_
     const int32_t t = Thickness(width, count, divisor);
     const double s = Spacing(extent, count, t);
     const int64_t off = Offset(frame, multiplier, extent);
-    const auto put = [&](int32_t x) { fill({orientation, x, int64_t{x} + t}); };
+    const auto put = [&](int32_t x) {
+        fill({orientation, x, int64_t{x} + t});
+    };
 
     if (s > 0) {
         // A positive spacing means (count - 1) x t < extent, so the loop is bounded by the
@@ -184,7 +186,9 @@ void RenderBars(QImage &Image, int32_t HBars, int32_t VBars, int32_t ScanRate, i
     // which keeps a frame close to the cost of a plain fill.
     uchar *const bits = Image.bits();
     const qsizetype stride = Image.bytesPerLine();
-    const auto line = [&](int32_t y) { return reinterpret_cast<QRgb *>(bits + y * stride); };
+    const auto line = [&](int32_t y) {
+        return reinterpret_cast<QRgb *>(bits + y * stride);
+    };
     const auto lineBytes = static_cast<size_t>(w) * sizeof(QRgb);
     int32_t templateRow = -1;
     auto rowSpan = spans.rows.cbegin();

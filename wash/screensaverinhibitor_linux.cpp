@@ -28,12 +28,14 @@ const QString ScreenSaverService = QStringLiteral("org.freedesktop.ScreenSaver")
 const QString PortalService = QStringLiteral("org.freedesktop.portal.Desktop");
 constexpr uint PortalInhibitIdle = 8;
 
-QString ScreenSaverPath(Route route) {
+QString ScreenSaverPath(Route route)
+{
     return route == Route::ScreenSaver ? QStringLiteral("/org/freedesktop/ScreenSaver")
                                        : QStringLiteral("/ScreenSaver");
 }
 
-QDBusMessage InhibitCall(Route route, const QString &reason) {
+QDBusMessage InhibitCall(Route route, const QString &reason)
+{
     if (route == Route::Portal) {
         QDBusMessage call = QDBusMessage::createMethodCall(
             PortalService, QStringLiteral("/org/freedesktop/portal/desktop"),
@@ -47,7 +49,8 @@ QDBusMessage InhibitCall(Route route, const QString &reason) {
     return call;
 }
 
-void SendRelease(const Grant &grant) {
+void SendRelease(const Grant &grant)
+{
     if (grant.route == Route::Portal) {
         QDBusConnection::sessionBus().send(QDBusMessage::createMethodCall(
             PortalService, grant.request.path(), QStringLiteral("org.freedesktop.portal.Request"),
@@ -61,7 +64,8 @@ void SendRelease(const Grant &grant) {
     QDBusConnection::sessionBus().send(call);
 }
 
-std::optional<Grant> GrantFrom(Route route, const QDBusPendingCall &call) {
+std::optional<Grant> GrantFrom(Route route, const QDBusPendingCall &call)
+{
     if (route == Route::Portal) {
         const QDBusPendingReply<QDBusObjectPath> reply = call;
         if (reply.isError())
@@ -74,7 +78,8 @@ std::optional<Grant> GrantFrom(Route route, const QDBusPendingCall &call) {
     return Grant{route, reply.value(), {}};
 }
 
-std::optional<Route> NextRoute(Route failed, const QDBusError &error) {
+std::optional<Route> NextRoute(Route failed, const QDBusError &error)
+{
     switch (failed) {
     case Route::ScreenSaver:
         switch (error.type()) {
@@ -110,7 +115,8 @@ public:
     std::optional<Grant> held;
 };
 
-ScreenSaverInhibitor::Impl::~Impl() {
+ScreenSaverInhibitor::Impl::~Impl()
+{
     if (!pending)
         return;
     // The answer outlives this object: whatever it grants is given back on arrival.
@@ -125,7 +131,8 @@ ScreenSaverInhibitor::Impl::~Impl() {
             });
 }
 
-void ScreenSaverInhibitor::Impl::Ask(Route route) {
+void ScreenSaverInhibitor::Impl::Ask(Route route)
+{
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;
@@ -135,7 +142,8 @@ void ScreenSaverInhibitor::Impl::Ask(Route route) {
             [this, route](QDBusPendingCallWatcher *watcher) { Answered(route, watcher); });
 }
 
-void ScreenSaverInhibitor::Impl::Answered(Route route, QDBusPendingCallWatcher *watcher) {
+void ScreenSaverInhibitor::Impl::Answered(Route route, QDBusPendingCallWatcher *watcher)
+{
     pending = nullptr;
     watcher->deleteLater();
     const std::optional<Grant> grant = GrantFrom(route, *watcher);
@@ -154,13 +162,17 @@ void ScreenSaverInhibitor::Impl::Answered(Route route, QDBusPendingCallWatcher *
 
 ScreenSaverInhibitor::ScreenSaverInhibitor(QObject *parent)
     : QObject(parent)
-    , d(std::make_unique<Impl>()) {}
+    , d(std::make_unique<Impl>())
+{
+}
 
-ScreenSaverInhibitor::~ScreenSaverInhibitor() {
+ScreenSaverInhibitor::~ScreenSaverInhibitor()
+{
     Release();
 }
 
-void ScreenSaverInhibitor::Inhibit(const QString &reason) {
+void ScreenSaverInhibitor::Inhibit(const QString &reason)
+{
     if (d->wanted)
         return;
     d->wanted = true;
@@ -169,7 +181,8 @@ void ScreenSaverInhibitor::Inhibit(const QString &reason) {
         d->Ask(Route::ScreenSaver);
 }
 
-void ScreenSaverInhibitor::Release() {
+void ScreenSaverInhibitor::Release()
+{
     if (!d->wanted)
         return;
     d->wanted = false;
@@ -179,10 +192,12 @@ void ScreenSaverInhibitor::Release() {
     }
 }
 
-bool ScreenSaverInhibitor::isInhibited() const {
+bool ScreenSaverInhibitor::isInhibited() const
+{
     return d->wanted;
 }
 
-bool ScreenSaverInhibitor::isGranted() const {
+bool ScreenSaverInhibitor::isGranted() const
+{
     return d->held.has_value();
 }

@@ -8,22 +8,28 @@ public:
 
 ScreenSaverInhibitor::ScreenSaverInhibitor(QObject *parent)
     : QObject(parent)
-    , d(std::make_unique<Impl>()) {}
+    , d(std::make_unique<Impl>())
+{
+}
 
 ScreenSaverInhibitor::~ScreenSaverInhibitor() = default;
 
-void ScreenSaverInhibitor::Inhibit(const QString &) {
+void ScreenSaverInhibitor::Inhibit(const QString &)
+{
     d->wanted = true;
 }
 
-void ScreenSaverInhibitor::Release() {
+void ScreenSaverInhibitor::Release()
+{
     d->wanted = false;
 }
 
-bool ScreenSaverInhibitor::isInhibited() const {
+bool ScreenSaverInhibitor::isInhibited() const
+{
     return d->wanted;
 }
 
-bool ScreenSaverInhibitor::isGranted() const {
+bool ScreenSaverInhibitor::isGranted() const
+{
     return d->wanted;
 }

@@ -11,30 +11,37 @@ public:
 
 ScreenSaverInhibitor::ScreenSaverInhibitor(QObject *parent)
     : QObject(parent)
-    , d(std::make_unique<Impl>()) {}
+    , d(std::make_unique<Impl>())
+{
+}
 
-ScreenSaverInhibitor::~ScreenSaverInhibitor() {
+ScreenSaverInhibitor::~ScreenSaverInhibitor()
+{
     Release();
 }
 
-void ScreenSaverInhibitor::Inhibit(const QString &) {
+void ScreenSaverInhibitor::Inhibit(const QString &)
+{
     if (d->wanted)
         return;
     d->wanted = true;
     SetThreadExecutionState(ES_CONTINUOUS | ES_DISPLAY_REQUIRED | ES_SYSTEM_REQUIRED);
 }
 
-void ScreenSaverInhibitor::Release() {
+void ScreenSaverInhibitor::Release()
+{
     if (!d->wanted)
         return;
     d->wanted = false;
     SetThreadExecutionState(ES_CONTINUOUS);
 }
 
-bool ScreenSaverInhibitor::isInhibited() const {
+bool ScreenSaverInhibitor::isInhibited() const
+{
     return d->wanted;
 }
 
-bool ScreenSaverInhibitor::isGranted() const {
+bool ScreenSaverInhibitor::isGranted() const
+{
     return d->wanted;
 }

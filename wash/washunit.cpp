@@ -19,7 +19,8 @@ using Spans = QList<std::pair<int32_t, int32_t>>;
 // Pixels inside exactly one of two span lists. Each list is sorted and merged, so a point
 // lies in the symmetric difference exactly when an odd number of span edges lie at or
 // before it: the result is the gaps between the 1st and 2nd, 3rd and 4th... sorted edge.
-Spans SymmetricDifference(const Spans &a, const Spans &b) {
+Spans SymmetricDifference(const Spans &a, const Spans &b)
+{
     std::vector<int32_t> edges;
     edges.reserve(static_cast<size_t>(2 * (a.size() + b.size())));
     for (const Spans *list : {&a, &b}) {
@@ -40,7 +41,8 @@ Spans SymmetricDifference(const Spans &a, const Spans &b) {
 // Covers `region` with few rectangles: full-width rectangles as they are, every other
 // rectangle stretched over the rows from the first to the last rectangle of its columns.
 // The cover may exceed the region; the painter's system clip keeps drawing inside it.
-QList<QRect> Pieces(const QRegion &region, int width) {
+QList<QRect> Pieces(const QRegion &region, int width)
+{
     QList<QRect> pieces;
     std::map<std::pair<int, int>, std::pair<int, int>> columns; // (x, w) -> (top, bottom)
     for (const QRect &r : region) {
@@ -59,14 +61,16 @@ QList<QRect> Pieces(const QRegion &region, int width) {
     return pieces;
 }
 
-bool IsWayland() {
+bool IsWayland()
+{
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
 } // namespace
 
 TWashForm::TWashForm(QWidget *owner)
-    : QWidget(owner, Qt::Window | Qt::FramelessWindowHint) {
+    : QWidget(owner, Qt::Window | Qt::FramelessWindowHint)
+{
     // paintEvent covers every exposed pixel, black where the bitmap does not reach, so the
     // window never shows a background of another colour; the palette says black to anything
     // that paints a background regardless.
@@ -79,7 +83,8 @@ TWashForm::TWashForm(QWidget *owner)
     connect(qGuiApp, &QGuiApplication::screenRemoved, this, &TWashForm::MonitorRemoved);
 }
 
-void TWashForm::ShowOnMonitor(QScreen *screen, const QRect &monitorRect) {
+void TWashForm::ShowOnMonitor(QScreen *screen, const QRect &monitorRect)
+{
     disconnect(MonitorGeometryConnection);
     Monitor = screen ? screen : QGuiApplication::screenAt(monitorRect.center());
     if (Monitor) {
@@ -99,7 +104,8 @@ void TWashForm::ShowOnMonitor(QScreen *screen, const QRect &monitorRect) {
 }
 
 void TWashForm::RenderFrame(int32_t HBars, int32_t VBars, int32_t ScanRate, int32_t BarSize,
-                            int64_t FrameCounter) {
+                            int64_t FrameCounter)
+{
     if (isVisible() &&
         (Bitmap.size() != PhysicalClientSize() || Bitmap.devicePixelRatio() != devicePixelRatio()))
         PrepareBitmap();
@@ -126,12 +132,14 @@ void TWashForm::RenderFrame(int32_t HBars, int32_t VBars, int32_t ScanRate, int3
     ShownSpans = std::move(spans);
 }
 
-void TWashForm::FormShow() {
+void TWashForm::FormShow()
+{
     setCursor(Qt::BlankCursor);
     PrepareBitmap();
 }
 
-void TWashForm::PrepareBitmap() {
+void TWashForm::PrepareBitmap()
+{
     const QSize size = PhysicalClientSize();
     if (Bitmap.size() != size)
         Bitmap = QImage(size, QImage::Format_RGB32); // null if empty or out of memory
@@ -141,7 +149,8 @@ void TWashForm::PrepareBitmap() {
     RepaintAll = true;
 }
 
-QSize TWashForm::PhysicalClientSize() const {
+QSize TWashForm::PhysicalClientSize() const
+{
     // Rounded as the backing store rounds it, so bitmap and window pixels correspond.
     return size() * devicePixelRatio();
 }
@@ -151,7 +160,8 @@ QSize TWashForm::PhysicalClientSize() const {
 // its column or its row changed colour. Each physical span [a, b) becomes the logical span
 // [floor(a / dpr), ceil(b / dpr)), which scaled back by dpr still contains [a, b) once the
 // paint system rounds it to whole device pixels (any rounding that keeps whole numbers).
-QRegion TWashForm::ChangedRegion(const BarSpans &shown, const BarSpans &next) const {
+QRegion TWashForm::ChangedRegion(const BarSpans &shown, const BarSpans &next) const
+{
     const qreal dpr = Bitmap.devicePixelRatio();
     const auto logical = [dpr](const std::pair<int32_t, int32_t> &span) {
         const auto from = static_cast<int>(std::floor(span.first / dpr));
@@ -171,17 +181,20 @@ QRegion TWashForm::ChangedRegion(const BarSpans &shown, const BarSpans &next) co
     return region & rect();
 }
 
-void TWashForm::MonitorRemoved(QScreen *screen) {
+void TWashForm::MonitorRemoved(QScreen *screen)
+{
     if (screen && screen == Monitor)
         close();
 }
 
-void TWashForm::MonitorGeometryChanged(const QRect &geometry) {
+void TWashForm::MonitorGeometryChanged(const QRect &geometry)
+{
     if (!IsWayland())
         setGeometry(geometry);
 }
 
-void TWashForm::showEvent(QShowEvent *event) {
+void TWashForm::showEvent(QShowEvent *event)
+{
     QWidget::showEvent(event);
     if (!event->spontaneous())
         FormShow();
@@ -189,7 +202,8 @@ void TWashForm::showEvent(QShowEvent *event) {
 
 // Released, not destroyed: this runs inside close(), which the main window may call from
 // one of this window's own key or click signals.
-void TWashForm::closeEvent(QCloseEvent *event) {
+void TWashForm::closeEvent(QCloseEvent *event)
+{
     event->accept();
     if (IsReleased)
         return;
@@ -199,13 +213,15 @@ void TWashForm::closeEvent(QCloseEvent *event) {
     deleteLater();
 }
 
-void TWashForm::resizeEvent(QResizeEvent *event) {
+void TWashForm::resizeEvent(QResizeEvent *event)
+{
     QWidget::resizeEvent(event);
     if (isVisible())
         PrepareBitmap();
 }
 
-void TWashForm::paintEvent(QPaintEvent *event) {
+void TWashForm::paintEvent(QPaintEvent *event)
+{
     QPainter painter(this);
     const QSizeF covered = Bitmap.deviceIndependentSize();
     if (Bitmap.isNull() || covered.width() < width() || covered.height() < height())
@@ -224,19 +240,22 @@ void TWashForm::paintEvent(QPaintEvent *event) {
     }
 }
 
-void TWashForm::keyPressEvent(QKeyEvent *event) {
+void TWashForm::keyPressEvent(QKeyEvent *event)
+{
     // A held key repeats; only its first press counts, so that holding Esc stops the wash
     // without the repeats going on to close the program once the main window is back.
     if (!event->isAutoRepeat())
         emit keyDown(event->key());
 }
 
-void TWashForm::mousePressEvent(QMouseEvent *event) {
+void TWashForm::mousePressEvent(QMouseEvent *event)
+{
     if (event->button() == Qt::LeftButton)
         ButtonDown = true;
 }
 
-void TWashForm::mouseReleaseEvent(QMouseEvent *event) {
+void TWashForm::mouseReleaseEvent(QMouseEvent *event)
+{
     if (event->button() != Qt::LeftButton || !ButtonDown)
         return;
     ButtonDown = false;

@@ -17,23 +17,27 @@
 
 namespace {
 
-QTextStream &out() {
+QTextStream &out()
+{
     static QTextStream stream(stdout);
     return stream;
 }
 
-QString describe(const QRect &r) {
+QString describe(const QRect &r)
+{
     return QStringLiteral("%1x%2+%3+%4").arg(r.width()).arg(r.height()).arg(r.x()).arg(r.y());
 }
 
 class CoverWindow : public QRasterWindow {
 protected:
-    void paintEvent(QPaintEvent *) override {
+    void paintEvent(QPaintEvent *) override
+    {
         QPainter painter(this);
         painter.fillRect(QRect(QPoint(0, 0), size()), QColor(255, 0, 255));
     }
 
-    void exposeEvent(QExposeEvent *event) override {
+    void exposeEvent(QExposeEvent *event) override
+    {
         QRasterWindow::exposeEvent(event);
         if (isExposed() && !reportedShown_) {
             reportedShown_ = true;
@@ -41,12 +45,14 @@ protected:
         }
     }
 
-    void mousePressEvent(QMouseEvent *event) override {
+    void mousePressEvent(QMouseEvent *event) override
+    {
         const QPoint global = event->globalPosition().toPoint();
         out() << "click " << global.x() << ' ' << global.y() << Qt::endl;
     }
 
-    void keyPressEvent(QKeyEvent *event) override {
+    void keyPressEvent(QKeyEvent *event) override
+    {
         if (event->key() == Qt::Key_Escape) {
             out() << "key Escape" << Qt::endl;
             QGuiApplication::quit();
@@ -61,7 +67,8 @@ private:
 
 } // namespace
 
-int main(int argc, char *argv[]) {
+int main(int argc, char *argv[])
+{
     QGuiApplication app(argc, argv);
     const QList<QScreen *> screens = QGuiApplication::screens();
     for (qsizetype i = 0; i < screens.size(); ++i)

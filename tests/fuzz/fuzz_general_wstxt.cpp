@@ -10,16 +10,19 @@
 
 namespace {
 
-void Check(bool condition) {
+void Check(bool condition)
+{
     if (!condition)
         std::abort();
 }
 
-bool HasOuterBlank(QStringView text) {
+bool HasOuterBlank(QStringView text)
+{
     return !text.isEmpty() && (text.front() == u' ' || text.back() == u' ');
 }
 
-QString Trimmed(QString text) {
+QString Trimmed(QString text)
+{
     while (text.startsWith(u' '))
         text.remove(0, 1);
     while (text.endsWith(u' '))
@@ -29,7 +32,8 @@ QString Trimmed(QString text) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
     if (size == 0)
         return 0;
     const uint8_t control = data[0];

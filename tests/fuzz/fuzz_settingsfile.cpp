@@ -9,19 +9,22 @@
 
 namespace {
 
-void Check(bool condition) {
+void Check(bool condition)
+{
     if (!condition)
         std::abort();
 }
 
-QList<MonitorSettings> FreshRecords() {
+QList<MonitorSettings> FreshRecords()
+{
     return {MonitorSettings::ForMonitor(0), MonitorSettings::ForMonitor(1),
             MonitorSettings::ForMonitor(2)};
 }
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
     const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
     QList<MonitorSettings> records = FreshRecords();
     const std::optional<int32_t> activate = ApplySettingsLines(DecodeSettingsText(bytes), records);
