@@ -506,6 +506,7 @@ private slots:
         QCOMPARE(about.windowTitle(), QStringLiteral("About"));
         QCOMPARE(about.LogoImage->geometry(), QRect(40, 20, 212, 150));
         QCOMPARE(about.LabelAbout->pos(), QPoint(40, 184));
+        QVERIFY(about.rect().contains(about.LabelAbout->geometry())); // one line, in the box
         QCOMPARE(about.HomePageButton->geometry(), QRect(20, 268, 120, 25));
         QCOMPARE(about.HomePageButton->text(), QStringLiteral("Visit our Home Page"));
         QCOMPARE(about.HomePageButton->focusPolicy(), Qt::NoFocus);

@@ -11,9 +11,8 @@ QUrl HelpPageUrl();
 QUrl ProductHomePageUrl();
 QUrl MakerHomePageUrl();
 
-/// The maker's notice: the about box's link text and a comment line of the settings file.
-inline const QString MakerNotice =
-    QStringLiteral("Copyright \u00a9 2026 Kestrion. All rights reserved.");
+/// The maker's notice, the about box's link to the maker's home page.
+inline const QString MakerNotice = QStringLiteral("\u00a9 2026 Kestrion. All rights reserved.");
 
 /// Hands `url` to the desktop's default handler; whether a browser starts is not examined.
 void OpenWebAddress(const QUrl &url);
