@@ -1,6 +1,7 @@
 #include "ui/aboutunit.h"
 
 #include "ui/cursors.h"
+#include "ui/formfont.h"
 #include "ui/imagewidget.h"
 #include "ui/webaddresses.h"
 
@@ -18,10 +19,7 @@ TAboutForm::TAboutForm(QWidget *mainForm, const QImage &logo)
     setWindowTitle(QStringLiteral("About"));
     setFixedSize(292, 310);
     setModal(true);
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(11);
+    const QFont font = FormFont();
     setFont(font);
 
     LogoImage->setGeometry(40, 20, 212, 150);

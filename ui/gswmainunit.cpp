@@ -7,6 +7,7 @@
 #include "settings/settingsfile.h"
 #include "ui/aboutunit.h"
 #include "ui/cursors.h"
+#include "ui/formfont.h"
 #include "ui/imagewidget.h"
 #include "ui/pictures.h"
 #include "ui/updown.h"
@@ -137,10 +138,7 @@ void TGswMainForm::CreateComponents()
     setFixedSize(463, 410);
     move(253, 161);
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint);
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(11);
+    const QFont font = FormFont();
     setFont(font);
 
     const auto label = [](const QString &text, QWidget *parent, int left, int top) {
