@@ -7,6 +7,7 @@
 #include "ui/imagewidget.h"
 #include "ui/updown.h"
 #include "wash/renderbars.h"
+#include "wash/screensaverinhibitor.h"
 #include "wash/washunit.h"
 
 #include <QComboBox>
@@ -53,8 +54,14 @@ class TestWashSession : public QObject {
         return n;
     }
 
+    bool ScreenKeptAwake() const
+    {
+        return form->findChild<ScreenSaverInhibitor *>()->isInhibited();
+    }
+
     void ExpectIdle()
     {
+        QVERIFY(!ScreenKeptAwake()); // released on every way out of a wash
         QVERIFY(!WashActive);
         QVERIFY(WashWindowList->isEmpty());
         QCOMPARE(form->ApplyButton->text(), QStringLiteral("Activate Glowsweep"));
@@ -117,6 +124,7 @@ private slots:
         (*MonitorSettingsList)[2] = {3, 7, 7, 4, 0};
         QVERIFY(Toggle(QMessageBox::Ok)->seen);
         QVERIFY(WashActive);
+        QVERIFY(ScreenKeptAwake());
         QCOMPARE(form->ApplyButton->text(), QStringLiteral("Deactivate Glowsweep"));
         QVERIFY(!form->MonitorImage->isVisible());
         QCOMPARE(WashWindowList->size(), 3);
@@ -174,6 +182,7 @@ private slots:
         form->ActivateCB->setCurrentIndex(1);
         QVERIFY(Toggle(QMessageBox::Ok)->seen);
         QCOMPARE(WashWindowList->size(), 3);
+        QVERIFY(ScreenKeptAwake());
         TWashForm *second = (*WashWindowList)[1];
         if (how == "esc-main")
             QTest::keyClick(form->windowHandle(), Qt::Key_Escape);
