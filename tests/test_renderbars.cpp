@@ -310,6 +310,15 @@ TEST(Painting, SameInputsSameImageWhateverItHeldBefore)
     EXPECT_EQ(a, c);
 }
 
+TEST(Painting, SpansPaintClippedToTheImage)
+{
+    // Spans made for another size must not write outside this image.
+    QImage img(10, 4, QImage::Format_RGB32);
+    PaintBarSpans(img, BarSpans{{{-3, 1}, {8, 30}}, {{-5, 1}, {3, 99}}});
+    const std::vector<Rect> expected{{-3, 0, 1, 4}, {8, 0, 30, 4}, {0, -5, 10, 1}, {0, 3, 10, 99}};
+    EXPECT_EQ(img, PaintNaively(10, 4, expected));
+}
+
 TEST(Painting, OtherFormatsAreConvertedTo32Bits)
 {
     QImage img(192, 108, QImage::Format_RGB888);

@@ -165,6 +165,14 @@ void RenderBars(QImage &Image, int32_t HBars, int32_t VBars, int32_t ScanRate, i
 {
     if (Image.isNull())
         return;
+    PaintBarSpans(Image, ComputeBarSpans(Image.width(), Image.height(), HBars, VBars, ScanRate,
+                                         BarSize, FrameCounter));
+}
+
+void PaintBarSpans(QImage &Image, const BarSpans &spans)
+{
+    if (Image.isNull())
+        return;
     switch (Image.format()) {
     case QImage::Format_RGB32:
     case QImage::Format_ARGB32:
@@ -178,7 +186,6 @@ void RenderBars(QImage &Image, int32_t HBars, int32_t VBars, int32_t ScanRate, i
     constexpr QRgb white = 0xffffffff;
     const int32_t w = Image.width();
     const int32_t h = Image.height();
-    const BarSpans spans = ComputeBarSpans(w, h, HBars, VBars, ScanRate, BarSize, FrameCounter);
 
     // All bars are white on black, so the frame is a set of white columns and white rows.
     // It is written in one pass: a row under a horizontal bar is white, every other row is a
@@ -201,7 +208,7 @@ void RenderBars(QImage &Image, int32_t HBars, int32_t VBars, int32_t ScanRate, i
         } else if (templateRow < 0) {
             std::fill_n(row, w, black);
             for (const auto &[from, to] : spans.columns)
-                std::fill(row + from, row + to, white);
+                std::fill(row + std::clamp(from, 0, w), row + std::clamp(to, 0, w), white);
             templateRow = y;
         } else {
             std::memcpy(row, line(templateRow), lineBytes);

@@ -47,6 +47,11 @@ struct BarSpans {
 BarSpans ComputeBarSpans(int32_t width, int32_t height, int32_t HBars, int32_t VBars,
                          int32_t ScanRate, int32_t BarSize, int64_t FrameCounter);
 
+/// Paints a frame from its white columns and rows: black, with the spans white (clipped to
+/// the image). RenderBars is ComputeBarSpans followed by this; a caller that needs the spans
+/// as well computes them once. Converts `Image` to 32 bits as RenderBars does.
+void PaintBarSpans(QImage &Image, const BarSpans &spans);
+
 /// Paints one frame of the wash pattern: `Image` black, crossed by white bars whose
 /// places follow `FrameCounter`. The frame depends only on the image's size, the four
 /// settings and the counter; nothing of the image's earlier content survives.

@@ -112,9 +112,9 @@ void TWashForm::RenderFrame(int32_t HBars, int32_t VBars, int32_t ScanRate, int3
     if (Bitmap.isNull())
         return;
 
-    RenderBars(Bitmap, HBars, VBars, ScanRate, BarSize, FrameCounter);
     BarSpans spans = ComputeBarSpans(Bitmap.width(), Bitmap.height(), HBars, VBars, ScanRate,
                                      BarSize, FrameCounter);
+    PaintBarSpans(Bitmap, spans); // RenderBars, with the spans kept for the update below
     if (RepaintAll) {
         update();
         RepaintAll = false;
