@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# The program on one monitor (Xvfb), driven as a person would: its main window where it belongs,
+# a live preview of the pattern, a wash confirmed or cancelled, stopped by Esc on the wash, by a
+# click on it and by Esc on the main window, and Esc while idle ending the program, which writes
+# its settings file.
+#
+#   test_e2e_one_monitor.sh PROGRAM E2E_MATCHFRAME     (exit 77: skipped, not root)
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+if [ "$(id -u)" -ne 0 ]; then
+    echo "skipped: the isolated settings folder needs a mount namespace, so root"
+    exit 77
+fi
+# shellcheck source=xharness.sh
+source "$here/xharness.sh"
+# shellcheck source=e2elib.sh
+source "$here/e2elib.sh"
+e2e_init "${1:-}" "${2:-}"
+
+monitor=1280x1024+0+0
+defaults=1,0,2,2 # a fresh record: HBars 1, VBars 0, ScanRate 2, BarSize 2
+
+run() {
+    xh_start_xvfb 1280x1024 || return 1
+    local settings
+    settings=$(xh_tempdir settings)
+    app_start "$settings" || {
+        fail "program starts" "no main window"
+        return 1
+    }
+
+    check "main window: client area" "$E2E_MAIN_POS $E2E_MAIN_SIZE" \
+        "$(xh_window_geometry "$APP_WIN")"
+    check "main window: title" "$E2E_TITLE" "$(xh_window_title "$APP_WIN")"
+    local preview
+    preview=$(preview_rect)
+    wait_moves "preview of a fresh record" "$preview" "$preview:$defaults"
+
+    # Cancel: no wash, and the preview goes on.
+    press_activate Escape || fail "confirmation answered with Esc"
+    wait_wash_windows "Cancel opens no wash window" ""
+    wait_moves "preview after Cancel" "$preview" "$preview:$defaults"
+
+    local how
+    for how in "Esc on the wash window" "a click on the wash window" "Esc on the main window"; do
+        press_activate Return || {
+            fail "$how: confirmation answered with Return"
+            continue
+        }
+        wait_wash_windows "$how: the wash covers the monitor" "$monitor" || continue
+        wait_match "$how: the wash shows the pattern edge to edge" "$monitor:$defaults"
+        case $how in
+        "Esc on the wash window")
+            xh_focus "$(wash_window_at 640 512)" && xh_key Escape
+            ;;
+        "a click on the wash window")
+            xh_click 1279 1023
+            ;;
+        "Esc on the main window")
+            xh_focus "$APP_WIN" && xh_key Escape
+            ;;
+        esac
+        wait_wash_windows "$how stops the wash" ""
+        check "$how: the program runs on" running "$(xh__alive "$APP_PID" && echo running)"
+        wait_match "$how: the preview is back" "$preview:$defaults"
+    done
+
+    local status=0
+    app_close || status=$?
+    check "Esc while idle ends the program" 0 "$status"
+    check_saved "settings file written at close" "$settings" 0 2,2,1,0
+}
+
+run || true
+e2e_finish
