@@ -337,7 +337,7 @@ void TGswMainForm::LoadSettings()
     const std::optional<int32_t> activate =
         LoadSettingsFile(QString::fromLocal8Bit(ConfigFolder), *MonitorSettingsList);
     if (activate)
-        ActivateCB->setCurrentIndex(*activate); // anything but 0 or 1 leaves no item selected
+        ActivateCB->setCurrentIndex(ActivateChoice(*activate)); // not 0 or 1: no item selected
 }
 
 void TGswMainForm::SaveSettings()
