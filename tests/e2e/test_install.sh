@@ -75,7 +75,9 @@ for size in "${icon_sizes[@]}"; do
     check "icon ${size}x$size" "PNG ${size}x$size" "$(identify -format '%m %wx%h' "$icon" 2>&1)"
 done
 svg=$share/icons/hicolor/scalable/apps/$id.svg
-check "scalable icon is SVG" SVG "$(identify -format '%m' "$svg" 2>/dev/null | head -c 3)"
+# ImageMagick reads SVG only through an optional delegate; librsvg is the SVG reader itself.
+check "scalable icon is an SVG that renders at its 256 px size" "PNG 256x256" \
+    "$(rsvg-convert "$svg" 2>&1 | identify -format '%m %wx%h' - 2>&1)"
 
 help=$share/glowsweep-wizard/help.html
 check "help page found where the program looks (bin/../share)" yes \
