@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Glowsweep Wizard: set up, build, run and test.
 #
-#   ./build.sh run       install what is missing, build, start the program
-#   ./build.sh test      install what is missing, build everything, run every test
+#   ./build.sh run       install what is missing, build only the program (in build-run/), start it
+#   ./build.sh test      install what is missing, build everything (in build/), run every test
 #                        (further arguments go to cmake, e.g. -DGSW_SANITIZE=ON)
 #   ./build.sh package   build a Debian package in build-package/
 #
-# Debian 12 / Ubuntu 22.04 or later. Missing Debian packages are installed with apt-get
+# For maintainers and CI:
+#   ./build.sh check-package   build the Debian package and hold it to lintian's pedantic checks
+#   ./build.sh check-windows   compile and link the program for Windows with MinGW-w64 (build-windows/)
+#
+# Debian 12 (bookworm) and Debian 13 (trixie). Missing Debian packages are installed with apt-get
 # (through sudo when not run as root). BUILD_DIR and BUILD_TYPE override the defaults.
 set -euo pipefail
 
@@ -19,18 +23,21 @@ jobs=$(nproc 2>/dev/null || echo 2)
 run_packages=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-    libgtest-dev libgmock-dev libbenchmark-dev
     qt6-wayland
 )
-# What the tests need on top: a real X server with several monitors and the tools that
-# drive it, a private D-Bus session, clang's fuzzer, and the desktop-file validators.
+# What the tests and benchmarks need on top: their frameworks, a real X server with several
+# monitors and the tools that drive it, a private D-Bus session, clang's fuzzer, and the
+# validators of the installed desktop files and icons.
 test_packages=(
+    libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils x11-utils xcvt xauth
-    xdotool imagemagick dbus-daemon dbus-bin qt6-base-private-dev
+    xdotool imagemagick librsvg2-bin dbus-daemon dbus-bin qt6-base-private-dev
     clang libclang-rt-dev
     desktop-file-utils appstream
     dpkg-dev file
 )
+# What building the Debian package needs on top of the program's packages.
+package_packages=(dpkg-dev file)
 
 die() {
     echo "build.sh: $*" >&2
@@ -57,15 +64,41 @@ install_missing() {
         "${missing[@]}"
 }
 
+configure() {
+    cmake -S "$here" -B "$build_dir" -DCMAKE_BUILD_TYPE="$build_type" "$@"
+}
+
 configure_and_build() {
-    cmake -S "$here" -B "$build_dir" -DCMAKE_BUILD_TYPE="$build_type" "$@" >/dev/null
+    configure "$@"
     cmake --build "$build_dir" --parallel "$jobs"
+}
+
+# Builds the Debian package in build-package/ with the distribution's hardening flags, and
+# prints the package's path last.
+build_package() {
+    install_missing "${run_packages[@]}" "${package_packages[@]}"
+    # A folder of its own, so that packaging never reconfigures the test build.
+    build_dir=${BUILD_DIR:-$here/build-package}
+    build_type=${BUILD_TYPE:-Release}
+    local cxxflags ldflags
+    buildflag() { DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get "$1"; }
+    cxxflags="$(buildflag CPPFLAGS) $(buildflag CXXFLAGS)"
+    ldflags=$(buildflag LDFLAGS)
+    configure -DCMAKE_INSTALL_PREFIX=/usr -DGSW_TESTS=OFF -DGSW_BENCH=OFF \
+        -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags" >&2
+    cmake --build "$build_dir" --parallel "$jobs" >&2
+    (cd "$build_dir" && cpack -G DEB >&2)
+    ls -t "$build_dir"/glowsweep-wizard_*.deb | head -1
 }
 
 case "${1:-}" in
 run)
     install_missing "${run_packages[@]}"
-    configure_and_build
+    # Only the program: no tests or benchmarks, in a folder of its own so that it never
+    # reconfigures the test build.
+    build_dir=${BUILD_DIR:-$here/build-run}
+    configure -DGSW_TESTS=OFF -DGSW_BENCH=OFF
+    cmake --build "$build_dir" --parallel "$jobs" --target glowsweep-wizard
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
         echo "build.sh: built $build_dir/glowsweep-wizard, but there is no display to show it on" >&2
         echo "build.sh: (neither DISPLAY nor WAYLAND_DISPLAY is set); start it from a desktop session." >&2
@@ -80,16 +113,10 @@ test)
     ctest --output-on-failure --parallel "$jobs" --timeout 600
     ;;
 package)
-    install_missing "${run_packages[@]}" dpkg-dev file
-    # A folder of its own, so that packaging never reconfigures the test build.
-    build_dir=${BUILD_DIR:-$here/build-package}
-    build_type=${BUILD_TYPE:-Release}
-    configure_and_build -DCMAKE_INSTALL_PREFIX=/usr -DGSW_TESTS=OFF -DGSW_BENCH=OFF
-    cd "$build_dir"
-    cpack -G DEB
+    echo "build.sh: built $(build_package)"
     ;;
 *)
-    echo "usage: ./build.sh run | test | package" >&2
+    echo "usage: ./build.sh run | test | package | check-package | check-windows" >&2
     exit 2
     ;;
 esac
