@@ -1,5 +1,7 @@
 #include "app/specialfolder.h"
 
+#include "app/folderpath.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,5 +36,5 @@ QByteArray GetSpecialFolder(int32_t number)
 
 QByteArray ExtractFolder(const QByteArray &path)
 {
-    return path.left(path.lastIndexOf('/') + 1);
+    return ExtractFolderAt(path, UnixPathSeparators);
 }

@@ -1,9 +1,9 @@
 #include "app/specialfolder.h"
 
+#include "app/folderpath.h"
+
 #include <shlobj.h>
 #include <windows.h>
-
-#include <algorithm>
 
 const QByteArray SettingsSubfolder = "\\Glowsweep Wizard\\";
 
@@ -26,6 +26,5 @@ QByteArray GetSpecialFolder(int32_t number)
 
 QByteArray ExtractFolder(const QByteArray &path)
 {
-    const qsizetype cut = std::max(path.lastIndexOf('\\'), path.lastIndexOf(':'));
-    return path.left(cut + 1);
+    return ExtractFolderAt(path, WindowsPathSeparators);
 }
