@@ -38,6 +38,9 @@ icon_sizes=(16 24 32 48 64 128 256)
 expected=(
     "$prefix/bin/glowsweep-wizard"
     "$prefix/share/applications/$id.desktop"
+    "$prefix/share/doc/glowsweep-wizard/changelog.gz"
+    "$prefix/share/doc/glowsweep-wizard/copyright"
+    "$prefix/share/man/man1/glowsweep-wizard.1.gz"
     "$prefix/share/glowsweep-wizard/help.html"
     "$prefix/share/icons/hicolor/scalable/apps/$id.svg"
     "$prefix/share/metainfo/$id.metainfo.xml"
