@@ -38,4 +38,4 @@ INSTANTIATE_TEST_SUITE_P(
                     FolderRow{"UnixRoot", posix, "/glowsweep-wizard", "/"},
                     FolderRow{"UnixBackslashAndColonAreNames", posix, R"(/tmp/a\b:c)", "/tmp/"},
                     FolderRow{"UnixBareName", posix, "glowsweep-wizard", ""}),
-    [](const testing::TestParamInfo<FolderRow> &info) { return std::string(info.param.name); });
+    [](const auto &row) { return std::string(row.param.name); });
