@@ -58,7 +58,7 @@ install_missing() {
 }
 
 configure_and_build() {
-    cmake -S "$here" -B "$build_dir" -DCMAKE_BUILD_TYPE="$build_type" "$@" >/dev/null
+    cmake -S "$here" -B "$build_dir" -DCMAKE_BUILD_TYPE="$build_type" "$@"
     cmake --build "$build_dir" --parallel "$jobs"
 }
 
