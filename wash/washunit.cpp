@@ -228,15 +228,21 @@ void TWashForm::paintEvent(QPaintEvent *event)
         painter.fillRect(rect(), Qt::black);
     if (Bitmap.isNull())
         return;
-    // One bitmap pixel per device pixel. The exposed region of a tick is a grid of columns
-    // and rows, held as many small rectangles; drawn as whole columns and rows, each clipped
-    // to a plain rectangle, it takes a few dozen blits instead of thousands of small draws.
-    const qreal dpr = Bitmap.devicePixelRatio();
+    // One bitmap pixel per device pixel, copied in device coordinates. At a fractional scale
+    // a logical rectangle may begin or end inside a device pixel, and a bitmap drawn scaled
+    // into it lets the paint engine round target and source apart, shifting a bar's edge by
+    // a pixel (Qt 6.8 at 150 %). The system clip keeps the copy to the exposed pixels.
+    // The exposed region of a tick is a grid of columns and rows, held as many small
+    // rectangles; drawn as whole columns and rows, each clipped to a plain rectangle, it
+    // takes a few dozen blits instead of thousands of small draws.
+    const QTransform toDevice = painter.deviceTransform();
+    painter.setWorldTransform(toDevice.inverted());
+    const QImage pixels(Bitmap.constBits(), Bitmap.width(), Bitmap.height(), Bitmap.bytesPerLine(),
+                        Bitmap.format()); // the same pixels, at a device pixel ratio of 1
     for (const QRect &piece : Pieces(event->region(), width())) {
-        painter.setClipRect(piece);
-        painter.drawImage(
-            QRectF(piece), Bitmap,
-            QRectF(piece.x() * dpr, piece.y() * dpr, piece.width() * dpr, piece.height() * dpr));
+        const QRect source = toDevice.mapRect(QRectF(piece)).toAlignedRect() & pixels.rect();
+        painter.setClipRect(source);
+        painter.drawImage(source.topLeft(), pixels, source);
     }
 }
 
