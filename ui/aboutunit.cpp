@@ -10,8 +10,11 @@
 #include <QPushButton>
 
 TAboutForm::TAboutForm(QWidget *mainForm, const QImage &logo)
-    : QDialog(mainForm, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    // A fixed dialog: a title and a close button, and no minimise or maximise button even where
+    // the window manager would add them to any window it is not told otherwise about.
+    : QDialog(mainForm, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                            Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                            Qt::WindowCloseButtonHint)
     , LogoImage(new TImage(this))
     , LabelAbout(new QLabel(MakerNotice, this))
     , HomePageButton(new QPushButton(QStringLiteral("Visit our Home Page"), this))
@@ -55,12 +58,12 @@ void TAboutForm::FormCreate(const QImage &logo)
 
 void TAboutForm::HomePageButtonClick()
 {
-    OpenWebAddress(ProductHomePageUrl());
+    OpenWebAddress(ProductHomePageUrl(), this);
 }
 
 void TAboutForm::LabelAboutClick()
 {
-    OpenWebAddress(MakerHomePageUrl());
+    OpenWebAddress(MakerHomePageUrl(), this);
 }
 
 void TAboutForm::FormKeyDown(int key)
@@ -85,9 +88,13 @@ void TAboutForm::showEvent(QShowEvent *event)
 
 bool TAboutForm::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == LabelAbout && event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
-        LabelAboutClick();
+    // A click: the left button released over the notice, as for the logo. Released elsewhere,
+    // after a press on the notice, it opens nothing.
+    if (watched == LabelAbout && event->type() == QEvent::MouseButtonRelease) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() == Qt::LeftButton &&
+            LabelAbout->rect().contains(mouse->position().toPoint()))
+            LabelAboutClick();
         return true;
     }
     return QDialog::eventFilter(watched, event);
