@@ -22,7 +22,10 @@ int main(int argc, char *argv[])
     // Logout, kill and Ctrl+C end the program as a close does, with the settings saved.
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, mainForm.get(),
-                     &TGswMainForm::FormEndSession);
+                     [&mainForm] {
+                         mainForm->FormEndSession();
+                         QApplication::exit(0);
+                     });
 
     mainForm->show();
     const int result = QApplication::exec();

@@ -359,9 +359,8 @@ void TGswMainForm::FormEndSession()
         std::fprintf(stderr, "glowsweep-wizard: %s\n", qPrintable(e.message()));
     }
     SessionEnded = true;
-    close();
-    // Also ends any modal loop that runs now (a message box, the about box).
-    QCoreApplication::exit(0);
+    // Every window, so that a message box or the about box open now ends its modal loop too.
+    QApplication::closeAllWindows();
 }
 
 void TGswMainForm::FormCommitData(QSessionManager &manager)

@@ -67,8 +67,8 @@ public:
     void FormActivate();
     void FormClose(QCloseEvent *event);
     /// Ends the program for a request from outside, as a close does: the wash ends, the screen
-    /// may sleep again and the settings are saved; a failed save is reported on standard error
-    /// and does not keep the program running.
+    /// may sleep again, the settings are saved, and every window closes, the open boxes too. A
+    /// failed save is reported on standard error and does not keep any window open.
     void FormEndSession();
     /// The session manager's request to save before the session ends.
     void FormCommitData(QSessionManager &manager);
