@@ -10,11 +10,8 @@
 #include <QPushButton>
 
 TAboutForm::TAboutForm(QWidget *mainForm, const QImage &logo)
-    // A fixed dialog: a title and a close button, and no minimise or maximise button even where
-    // the window manager would add them to any window it is not told otherwise about.
-    : QDialog(mainForm, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                            Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                            Qt::WindowCloseButtonHint)
+    : QDialog(mainForm, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
     , LogoImage(new TImage(this))
     , LabelAbout(new QLabel(MakerNotice, this))
     , HomePageButton(new QPushButton(QStringLiteral("Visit our Home Page"), this))

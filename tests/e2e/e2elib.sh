@@ -31,7 +31,6 @@ readonly E2E_APPLY_AT="364 370"  # the middle of ApplyButton (MonitorsGB 274,6; 
 readonly E2E_LIST_AT="284 54"    # MonitorList's top-left (MonitorsGB 274,6; list 10,48)
 readonly E2E_LIST_ITEM=113       # height of one monitor item
 readonly E2E_VUP_AT="238 336"    # the up half of VUpDown (PreviewGB 10,6; VUpDown 218,326)
-readonly E2E_ABOUT_AT="405 37"   # the middle of AboutButton (MonitorsGB 274,6; button 92,20)
 
 e2e_init() {
     E2E_APP=${1:?e2e_init PROGRAM MATCHFRAME}

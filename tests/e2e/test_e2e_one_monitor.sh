@@ -78,22 +78,6 @@ run() {
         fi
     done
 
-    # The about box is a fixed dialog: it offers a window manager no minimise or maximise
-    # (_MOTIF_WM_HINTS: flags with functions given, then functions without 0x08 and 0x10).
-    local box hints
-    # shellcheck disable=SC2086
-    app_click $E2E_ABOUT_AT
-    if box=$(xh_wait_window --name '^About$'); then
-        hints=$(xprop -id "$box" _MOTIF_WM_HINTS | sed 's/.*= //')
-        IFS=', ' read -r -a hints <<<"$hints"
-        check "about box: functions given, no minimise or maximise" "1 0" \
-            "$((hints[0] & 1)) $((hints[1] & 0x18))"
-        xh_focus "$box" && xh_key Escape
-        xh_wait_window_gone "$box" || fail "about box: Esc closes it"
-    else
-        fail "the About button opens the about box"
-    fi
-
     local status=0
     app_close || status=$?
     check "Esc while idle ends the program" 0 "$status"
