@@ -1,5 +1,6 @@
 #include "app/gswapplication.h"
 #include "app/gswglobals.h"
+#include "app/terminationsignals.h"
 #include "ui/aboutunit.h"
 #include "ui/gswmainunit.h"
 #include "ui/imagewidget.h"
@@ -18,9 +19,18 @@ int main(int argc, char *argv[])
     auto mainForm = std::make_unique<TGswMainForm>();
     AboutForm = new TAboutForm(mainForm.get(), mainForm->MonitorImageSrcWide->Picture());
 
+    // Logout, kill and Ctrl+C end the program as a close does, with the settings saved.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, mainForm.get(),
+                     [&mainForm] {
+                         mainForm->FormEndSession();
+                         QApplication::exit(0);
+                     });
+
     mainForm->show();
     const int result = QApplication::exec();
     mainForm.reset(); // FormDestroy; the about box goes with its owner
     AboutForm = nullptr;
+    termination.EndAsReceived();
     return result;
 }

@@ -10,6 +10,10 @@ inline constexpr int32_t CommonAppDataFolder = 35;
 /// or empty text when the system gives none.
 QByteArray GetSpecialFolder(int32_t number);
 
+/// Unix: `root` when its settings subfolder exists as a folder, or is missing and `root` lets
+/// this user create it; else empty. GetSpecialFolder(CommonAppDataFolder) is this for /var/lib.
+QByteArray SharedDataRoot(const QByteArray &root);
+
 /// The settings subfolder, joined to the special folder's path by plain concatenation.
 extern const QByteArray SettingsSubfolder;
 

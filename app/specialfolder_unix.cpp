@@ -6,32 +6,36 @@
 #include <unistd.h>
 
 // On Linux and other Unix systems the folder shared by all users for application data is
-// /var/lib. It only counts when this user can keep settings there: the program's own folder
-// in it exists and is writable, or it is missing and /var/lib lets this user create it.
+// /var/lib. Its subfolder "Glowsweep Wizard" is the settings folder whenever it exists as a
+// folder, whether or not this user may create files in it (an administrator may lock it, and the
+// file in it may still be writable), or when it is missing and /var/lib lets this user create it.
 // Otherwise the caller falls back to the program's own folder.
 
 const QByteArray SettingsSubfolder = "/Glowsweep Wizard/";
 
 namespace {
 
-bool IsWritableFolder(const char *path)
+bool IsFolder(const char *path)
 {
     struct stat st {};
-    return stat(path, &st) == 0 && S_ISDIR(st.st_mode) && access(path, W_OK | X_OK) == 0;
+    return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 } // namespace
 
-QByteArray GetSpecialFolder(int32_t number)
+QByteArray SharedDataRoot(const QByteArray &root)
 {
-    if (number != CommonAppDataFolder)
-        return {};
-    const QByteArray root = "/var/lib";
-    const QByteArray own = root + "/Glowsweep Wizard";
+    const QByteArray own = root + SettingsSubfolder.chopped(1);
     struct stat st {};
     if (lstat(own.constData(), &st) == 0)
-        return IsWritableFolder(own.constData()) ? root : QByteArray();
-    return IsWritableFolder(root.constData()) ? root : QByteArray();
+        return IsFolder(own.constData()) ? root : QByteArray();
+    return IsFolder(root.constData()) && access(root.constData(), W_OK | X_OK) == 0 ? root
+                                                                                    : QByteArray();
+}
+
+QByteArray GetSpecialFolder(int32_t number)
+{
+    return number == CommonAppDataFolder ? SharedDataRoot("/var/lib") : QByteArray();
 }
 
 QByteArray ExtractFolder(const QByteArray &path)

@@ -17,12 +17,26 @@ std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 maxSize);
 /// file in it fails instead.
 void CreateSharedFolder(const QString &folder);
 
-/// Replaces the file at `path` by one holding `bytes`: writes a new file with an unpredictable
-/// name in the same folder (exclusive create), flushes it to disk and renames it over `path`.
-/// In a folder that other users may write, the new file is writable by them too, so that the
-/// next user's save may replace it. Throws SettingsFileError; on failure the file at `path` is as
-/// it was and no temporary file remains.
+/// Replaces the file at `path` by one holding `bytes`: writes a new file in the same folder (with
+/// no name where the file system allows, else with an unpredictable one, created exclusively),
+/// flushes it to disk and renames it over `path`. In a folder that other users may write, the new
+/// file is writable by them too, so that the next user's save may replace it.
+///
+/// Where the folder does not let this user create a file but the existing regular file may be
+/// written, the file is rewritten in place instead; a link, a device or a read-only file is still
+/// refused. Throws SettingsFileError; on failure the file at `path` is as it was and no temporary
+/// file remains. Stale temporary files of earlier saves are removed first
+/// (RemoveStaleTemporaries).
 void ReplaceFileAtomically(const QString &path, const QByteArray &bytes);
+
+/// How old, in seconds, a temporary file of a save must be before a later save removes it: a
+/// save takes a moment, so one this old was left by a save that never finished.
+inline constexpr long long StaleTemporaryAge = 5 * 60;
+
+/// Removes from `folder` the temporary files that saves left behind (a crash, a kill): regular
+/// files, never links or folders, named as a save names them, last changed more than
+/// StaleTemporaryAge seconds before `now` (seconds since the epoch).
+void RemoveStaleTemporaries(const QString &folder, long long now);
 
 /// "Cannot create file "<path>". <systemText>", or with "Unspecified error (<code>) from
 /// system." when the system gives no text.

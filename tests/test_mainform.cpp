@@ -5,6 +5,7 @@
 #include "mainformfixture.h"
 
 #include "app/version.h"
+#include "settings/settingsio.h"
 #include "ui/aboutunit.h"
 #include "ui/cursors.h"
 #include "ui/imagewidget.h"
@@ -367,6 +368,32 @@ private slots:
         QCOMPARE(form.BarSizeCB->currentIndex(), 4);
     }
 
+    // The caption shows the monitor's size at each selection, also when the click lands on the
+    // item that is already selected.
+    void clickOnAMonitorShowsItAgain_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::newRow("the selected item") << 0;
+        if (QGuiApplication::screens().size() > 1)
+            QTest::newRow("another item") << 1;
+    }
+
+    void clickOnAMonitorShowsItAgain()
+    {
+        QFETCH(int, row);
+        MainFormFixture fx;
+        TGswMainForm &form = fx.Create();
+        form.show();
+        fx.Activate();
+        form.LabelMonitor->setText(QStringLiteral("stale"));
+        const QRect item = form.MonitorList->visualItemRect(form.MonitorList->item(row));
+        QTest::mouseClick(form.MonitorList->viewport(), Qt::LeftButton, {}, item.center());
+        QCOMPARE(form.MonitorList->currentRow(), row);
+        QCOMPARE(form.LabelMonitor->text(), QStringLiteral("Monitor %1\n%2")
+                                                .arg(row + 1)
+                                                .arg(PixelsOf(QGuiApplication::screens()[row])));
+    }
+
     void upDownStaysWithinItsRange()
     {
         MainFormFixture fx;
@@ -524,6 +551,56 @@ private slots:
                  (QList<QUrl>{ProductHomePageUrl(), ProductHomePageUrl(), MakerHomePageUrl()}));
     }
 
+    void aboutNoticeOpensOnlyWhenReleasedOverIt_data()
+    {
+        QTest::addColumn<QPoint>("releaseAt"); // relative to the notice's centre
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("released over it") << QPoint(0, 0) << true;
+        QTest::newRow("released below it") << QPoint(0, 40) << false;
+        QTest::newRow("released left of it") << QPoint(-200, 0) << false;
+    }
+
+    void aboutNoticeOpensOnlyWhenReleasedOverIt()
+    {
+        QFETCH(QPoint, releaseAt);
+        QFETCH(bool, opens);
+        MainFormFixture fx;
+        TGswMainForm &form = fx.Create();
+        TAboutForm about(&form, form.MonitorImageSrcWide->Picture());
+        const QPoint centre = about.LabelAbout->rect().center();
+        QTest::mousePress(about.LabelAbout, Qt::LeftButton, {}, centre);
+        QTest::mouseRelease(about.LabelAbout, Qt::LeftButton, {}, centre + releaseAt);
+        QCOMPARE(urls.opened, opens ? QList<QUrl>{MakerHomePageUrl()} : QList<QUrl>{});
+    }
+
+    // With no browser to hand an address to, the user gets the address to open by hand.
+    void noBrowserShowsTheAddress_data()
+    {
+        QTest::addColumn<QUrl>("url");
+        QTest::addColumn<QString>("address");
+        QTest::newRow("the help page: its path")
+            << HelpPageUrl() << QDir::toNativeSeparators(HelpPageUrl().toLocalFile());
+        QTest::newRow("a home page: its address")
+            << ProductHomePageUrl() << ProductHomePageUrl().toString();
+    }
+
+    void noBrowserShowsTheAddress()
+    {
+        QFETCH(QUrl, url);
+        QFETCH(QString, address);
+        MainFormFixture fx;
+        TGswMainForm &form = fx.Create();
+        form.show();
+        QDesktopServices::unsetUrlHandler(url.scheme()); // as on a desktop with no browser
+        const auto box = AnswerNextBox(QMessageBox::Ok);
+        OpenWebAddress(url, &form);
+        QDesktopServices::setUrlHandler(url.scheme(), &urls, "open");
+        QVERIFY(box->seen);
+        QCOMPARE(box->title, QStringLiteral("Information"));
+        QCOMPARE(box->icon, QMessageBox::Information);
+        QVERIFY2(box->text.endsWith(QStringLiteral("\n\n") + address), qPrintable(box->text));
+    }
+
     void aboutBoxClosesOnEscAndLeavesTheMainWindowAlone()
     {
         MainFormFixture fx;
@@ -601,6 +678,32 @@ private slots:
         QVERIFY(blocker.remove());
         QVERIFY(form.close());
         QVERIFY(QFileInfo::exists(path));
+    }
+
+    // A save that can never succeed must not make the program impossible to close: the second
+    // failed close shows the error again and ends it, and the file stays as it was.
+    void secondFailedCloseEndsTheProgram()
+    {
+        MainFormFixture fx;
+        const QByteArray old = EncodeSettingsFile({MonitorSettings::ForMonitor(0)}, 1);
+        fx.WriteSettings(old);
+        TGswMainForm &form = fx.Create();
+        form.show();
+        SetSettingsWriteFault([](qint64) { return true; });
+        const auto first = AnswerNextBox(QMessageBox::Ok);
+        const bool firstClosed = form.close();
+        const auto second = AnswerNextBox(QMessageBox::Ok);
+        const bool secondClosed = form.close();
+        SetSettingsWriteFault(nullptr);
+        QVERIFY(!firstClosed);
+        QVERIFY(first->seen);
+        QVERIFY(secondClosed);
+        QVERIFY(second->seen);
+        QCOMPARE(second->text, QStringLiteral("Stream write error"));
+        QVERIFY(!form.isVisible());
+        QFile f(fx.SettingsPath());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), old);
     }
 
     // -----------------------------------------------------------------------------------

@@ -73,6 +73,12 @@ void WriteAll(const QString &path, const QByteArray &bytes)
     ASSERT_EQ(file.write(bytes), bytes.size());
 }
 
+ino_t Inode(const QString &path)
+{
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
+}
+
 QString CannotCreate(const QString &path, int error)
 {
     return "Cannot create file \"" + path + "\". " + QString::fromLocal8Bit(std::strerror(error));
@@ -486,6 +492,122 @@ TEST_F(SettingsFolder, FullDiskKeepsTheOldFile)
     }
     EXPECT_EQ(ReadAll(File()), old);
     EXPECT_EQ(Names(), QStringList({"filler", SettingsFileName}));
+}
+
+// A folder that lets this user write the file but not create files beside it: the file is
+// rewritten where it stands, and every refusal of a save holds there too.
+TEST_F(SettingsFolder, LockedFolderRewritesAWritableFileInPlace)
+{
+    const QString target = dir.path() + "/target";
+    const QByteArray old = EncodeSettingsFile(FreshRecords(1), 1);
+    const QByteArray saved =
+        EncodeSettingsFile(FreshRecords(1), 0); // what SaveAsUnprivileged writes
+    const QString denied = CannotCreate(File(), EACCES);
+    const struct {
+        const char *edge;
+        std::function<void()> make;
+        bool fault;
+        std::string result;
+        QByteArray content;
+    } rows[] = {
+        {"writable file", [&] { WriteAll(File(), old); }, false, "saved", saved},
+        {"a write that fails leaves the old bytes", [&] { WriteAll(File(), old); }, true,
+         "Stream write error", old},
+        {"read-only file", [&] { WriteAll(File(), old); }, false, denied.toStdString(), old},
+        {"link to a writable file",
+         [&] {
+             WriteAll(target, old);
+             QFile::link(target, File());
+         },
+         false, denied.toStdString(), old},
+        {"fifo", [&] { ::mkfifo(QFile::encodeName(File()).constData(), 0666); }, false,
+         denied.toStdString(), ""},
+    };
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+    for (const auto &row : rows) {
+        ASSERT_TRUE(QDir().mkpath(Folder()));
+        row.make();
+        const QFileInfo before(File());
+        const bool readOnly = std::string(row.edge) == "read-only file";
+        ::chmod(QFile::encodeName(before.isSymLink() ? target : File()).constData(),
+                readOnly ? 0444 : 0666);
+        ::chmod(QFile::encodeName(Folder()).constData(), 0555);
+        const ino_t inode = Inode(File());
+        SetSettingsWriteFault(row.fault ? +[](qint64) { return true; } : nullptr);
+        EXPECT_EQ(SaveAsUnprivileged(Folder()), row.result) << row.edge;
+        SetSettingsWriteFault(nullptr);
+        if (QFileInfo(File()).isSymLink()) {
+            EXPECT_EQ(ReadAll(target), old) << row.edge << ": the link's target is untouched";
+        } else if (QFileInfo(File()).isFile()) {
+            EXPECT_EQ(std::pair(ReadAll(File()), Inode(File())), std::pair(row.content, inode))
+                << row.edge << ": the same file, with these bytes";
+        }
+        EXPECT_EQ(Names(), QStringList({SettingsFileName})) << row.edge;
+        ::chmod(QFile::encodeName(Folder()).constData(), 0755);
+        QDir(Folder()).removeRecursively();
+        QFile::remove(target);
+    }
+}
+
+// Only our own temporaries, and only those a finished save cannot still be using.
+TEST_F(SettingsFolder, StaleTemporariesAreRemovedAndNothingElse)
+{
+    ASSERT_TRUE(QDir().mkpath(Folder()));
+    const long long now = 2'000'000'000;
+    const auto age = [&](const QString &name, long long seconds) {
+        const struct timespec times[2] = {{now - seconds, 0}, {now - seconds, 0}};
+        ::utimensat(AT_FDCWD, QFile::encodeName(Folder() + name).constData(), times,
+                    AT_SYMLINK_NOFOLLOW);
+    };
+    const struct {
+        const char *name;
+        const char *kind;
+        long long age;
+        bool removed;
+    } rows[] = {
+        {".lumenrun.config.3k9zq0a1bc2de", "file", StaleTemporaryAge + 1, true},
+        {".lumenrun.config.3k9zq0a1bc2df", "file", StaleTemporaryAge, false}, // still being saved
+        {".lumenrun.config.1a2b3c", "link", 86400, false},
+        {".lumenrun.config.4d5e6f", "folder", 86400, false},
+        {".lumenrun.config.ABC", "file", 86400, false},
+        {".lumenrun.config.", "file", 86400, false},
+        {"lumenrun.config.abc", "file", 86400, false},
+    };
+    for (const auto &row : rows) {
+        const QString path = Folder() + row.name;
+        if (std::string(row.kind) == "file")
+            WriteAll(path, "x");
+        else if (std::string(row.kind) == "link")
+            QFile::link(File(), path);
+        else
+            QDir().mkdir(path);
+        age(row.name, row.age);
+    }
+    RemoveStaleTemporaries(Folder(), now);
+    for (const auto &row : rows)
+        EXPECT_EQ(!QFileInfo(Folder() + row.name).isSymLink() &&
+                      !QFileInfo::exists(Folder() + row.name),
+                  row.removed)
+            << row.name;
+}
+
+// While the new file is written it has no name in the folder (where the file system allows),
+// so a save killed at that moment leaves nothing behind.
+TEST_F(SettingsFolder, FileBeingWrittenHasNoName)
+{
+    static QStringList seenWhileWriting;
+    static QString folder;
+    seenWhileWriting.clear();
+    folder = Folder();
+    ASSERT_TRUE(QDir().mkpath(Folder()));
+    SetSettingsWriteFault([](qint64) {
+        seenWhileWriting += QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+        return false;
+    });
+    SaveSettingsFile(Folder(), FreshRecords(2), 1);
+    EXPECT_EQ(seenWhileWriting, QStringList());
+    EXPECT_EQ(ReadAll(File()), EncodeSettingsFile(FreshRecords(2), 1));
+    EXPECT_EQ(Names(), QStringList({SettingsFileName}));
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 
 #include "mainformfixture.h"
 
+#include "settings/settingsio.h"
+
 #include "ui/imagewidget.h"
 #include "ui/updown.h"
 #include "wash/renderbars.h"
@@ -320,6 +322,51 @@ private slots:
         QVERIFY(box->seen);
         QVERIFY(form->isVisible());
         ExpectIdle(); // not "Deactivate Glowsweep" with nothing running
+    }
+
+    // A termination signal or the session's end during a wash: the wash ends, the screen may
+    // sleep again, the settings are saved, and the program ends even when the save fails,
+    // with no box to wait for an answer.
+    void endingTheSessionDuringAWash_data()
+    {
+        QTest::addColumn<bool>("saveFails");
+        QTest::newRow("the save succeeds") << false;
+        QTest::newRow("the save fails") << true;
+    }
+
+    void endingTheSessionDuringAWash()
+    {
+        QFETCH(bool, saveFails);
+        QFile::remove(fx.dir.path() + QStringLiteral("/shared")); // an earlier test's blocker
+        QFile::remove(fx.SettingsPath());
+        form->ActivateCB->setCurrentIndex(1);
+        form->VUpDown->Step(+1);
+        QVERIFY(Toggle(QMessageBox::Ok)->seen);
+        QVERIFY(ScreenKeptAwake());
+        if (saveFails)
+            SetSettingsWriteFault([](qint64) { return true; });
+        // A box would wait for an answer no one gives: closed and noted if one comes.
+        bool boxShown = false;
+        QTimer guard;
+        guard.setSingleShot(true);
+        connect(&guard, &QTimer::timeout, [&boxShown] {
+            if (QWidget *box = QApplication::activeModalWidget()) {
+                boxShown = true;
+                box->close();
+            }
+        });
+        guard.start(0);
+        form->FormEndSession();
+        SetSettingsWriteFault(nullptr);
+        QVERIFY(!boxShown);
+        QVERIFY(!ScreenKeptAwake());
+        QVERIFY(!WashActive);
+        QCOMPARE(LiveWashWindows(), 0);
+        QVERIFY(!form->isVisible());
+        QFile f(fx.SettingsPath());
+        QCOMPARE(f.open(QIODevice::ReadOnly), !saveFails);
+        if (!saveFails)
+            QCOMPARE(f.readAll(), EncodeSettingsFile(*MonitorSettingsList, 1));
     }
 
     void manyWashesLeaveNothingBehind()

@@ -55,12 +55,12 @@ void TAboutForm::FormCreate(const QImage &logo)
 
 void TAboutForm::HomePageButtonClick()
 {
-    OpenWebAddress(ProductHomePageUrl());
+    OpenWebAddress(ProductHomePageUrl(), this);
 }
 
 void TAboutForm::LabelAboutClick()
 {
-    OpenWebAddress(MakerHomePageUrl());
+    OpenWebAddress(MakerHomePageUrl(), this);
 }
 
 void TAboutForm::FormKeyDown(int key)
@@ -85,9 +85,13 @@ void TAboutForm::showEvent(QShowEvent *event)
 
 bool TAboutForm::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == LabelAbout && event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
-        LabelAboutClick();
+    // A click: the left button released over the notice, as for the logo. Released elsewhere,
+    // after a press on the notice, it opens nothing.
+    if (watched == LabelAbout && event->type() == QEvent::MouseButtonRelease) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() == Qt::LeftButton &&
+            LabelAbout->rect().contains(mouse->position().toPoint()))
+            LabelAboutClick();
         return true;
     }
     return QDialog::eventFilter(watched, event);

@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,10 +28,12 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QSessionManager>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QWindow>
+#include <cstdio>
 #include <cstdlib>
 
 const QString TGswMainForm::WashConfirmationText = QStringLiteral(
@@ -110,7 +113,9 @@ protected:
 
 TGswFolders TGswFolders::System()
 {
-    return {QCoreApplication::applicationFilePath().toLocal8Bit(), &GetSpecialFolder};
+    // Qt gives the path with "/" separators; the folder is cut at the system's own.
+    return {QDir::toNativeSeparators(QCoreApplication::applicationFilePath()).toLocal8Bit(),
+            &GetSpecialFolder};
 }
 
 TGswMainForm::TGswMainForm(const TGswFolders &folders)
@@ -233,7 +238,13 @@ void TGswMainForm::CreateComponents()
     setTabOrder(VBarEdit, HBarEdit);
     MonitorList->setFocus();
 
+    // The list's click: every change of the selection, by mouse or keyboard, and also a click
+    // on the item that is already selected, which changes nothing in the list itself.
     connect(MonitorList, &QListWidget::currentRowChanged, this, [this] { MonitorListClick(); });
+    connect(MonitorList, &QListWidget::clicked, this, [this](const QModelIndex &index) {
+        if (index.row() == RowAtPress)
+            MonitorListClick();
+    });
     connect(ScanRateCB, &QComboBox::activated, this, [this] { ScanRateCBChange(); });
     connect(BarSizeCB, &QComboBox::activated, this, [this] { BarSizeCBChange(); });
     connect(VBarEdit, &QLineEdit::textChanged, this, [this] { VBarEditChange(); });
@@ -242,6 +253,8 @@ void TGswMainForm::CreateComponents()
     connect(HelpButton, &QPushButton::clicked, this, [this] { HelpButtonClick(); });
     connect(AboutButton, &QPushButton::clicked, this, [this] { AboutButtonClick(); });
     connect(WashTimer, &QTimer::timeout, this, [this] { WashTimerTimer(); });
+    connect(qApp, &QGuiApplication::commitDataRequest, this,
+            [this](QSessionManager &manager) { FormCommitData(manager); });
 
     for (QWidget *w : std::initializer_list<QWidget *>{
              PreviewGB, MonitorsGB, LabelMonitor, LabelScanRate, LabelHBars, LabelVBars,
@@ -310,6 +323,10 @@ void TGswMainForm::FormActivate()
 
 void TGswMainForm::FormClose(QCloseEvent *event)
 {
+    if (SessionEnded) { // saved already, or tried to
+        event->accept();
+        return;
+    }
     // A running wash ends as the button would end it, so that a failed save below leaves a
     // window that tells the truth about what is running.
     if (WashActive)
@@ -320,8 +337,43 @@ void TGswMainForm::FormClose(QCloseEvent *event)
         SaveSettings();
         event->accept();
     } catch (const SettingsFileError &e) {
-        event->ignore();
+        // The first failure keeps the window open, so that the user can make room or fix the
+        // folder and close again. A second one ends the program all the same: a save that
+        // cannot succeed must not make the program impossible to close.
+        ++FailedCloses;
+        event->setAccepted(FailedCloses >= 2);
         ShowApplicationError(e.message());
+    }
+}
+
+void TGswMainForm::FormEndSession()
+{
+    if (WashActive)
+        EndWash();
+    else
+        StopWash();
+    try {
+        SaveSettings();
+    } catch (const SettingsFileError &e) {
+        // No one may be there to answer a box, so the error goes where a service's log reads it.
+        std::fprintf(stderr, "glowsweep-wizard: %s\n", qPrintable(e.message()));
+    }
+    SessionEnded = true;
+    // Every window, so that a message box or the about box open now ends its modal loop too.
+    QApplication::closeAllWindows();
+}
+
+void TGswMainForm::FormCommitData(QSessionManager &manager)
+{
+    try {
+        SaveSettings();
+    } catch (const SettingsFileError &e) {
+        if (manager.allowsErrorInteraction()) {
+            ShowApplicationError(e.message());
+            manager.release();
+        } else {
+            std::fprintf(stderr, "glowsweep-wizard: %s\n", qPrintable(e.message()));
+        }
     }
 }
 
@@ -351,6 +403,17 @@ bool TGswMainForm::event(QEvent *e)
     if (e->type() == QEvent::WindowActivate)
         FormActivate();
     return QWidget::event(e);
+}
+
+void TGswMainForm::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // A shown main window is the active one, also where no window manager activates windows
+    // (kiosks, signage): its first activation finishes the start-up.
+    if (!event->spontaneous() && !ShownBefore) {
+        ShownBefore = true;
+        activateWindow();
+    }
 }
 
 void TGswMainForm::closeEvent(QCloseEvent *event)
@@ -492,7 +555,7 @@ void TGswMainForm::HelpButtonClick()
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Cancel);
     if (box.exec() == QMessageBox::Ok)
-        OpenWebAddress(HelpPageUrl());
+        OpenWebAddress(HelpPageUrl(), this);
 }
 
 void TGswMainForm::AboutButtonClick()
@@ -563,6 +626,14 @@ void TGswMainForm::mouseReleaseEvent(QMouseEvent *event)
 bool TGswMainForm::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        // Before the list handles the press: which item was selected when the click began.
+        if (watched == MonitorList->viewport())
+            RowAtPress = MonitorList->currentRow();
+        [[fallthrough]];
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonRelease:
+        return FormMouseFilter(watched, static_cast<QMouseEvent *>(event));
     case QEvent::KeyPress: {
         // A key goes first to the window's focused control and then, unless taken, to its
         // parents: handle it once, where it first arrives.
@@ -574,30 +645,29 @@ bool TGswMainForm::eventFilter(QObject *watched, QEvent *event)
             FormKeyDown(key->key());
         return false; // the key is not consumed
     }
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseMove:
-    case QEvent::MouseButtonRelease: {
-        // The background, the group boxes, the labels and the pictures move the window;
-        // every other control keeps its own mouse behaviour.
-        const bool source = watched == PreviewGB || watched == MonitorsGB ||
-                            watched == LabelMonitor || watched == LabelScanRate ||
-                            watched == LabelHBars || watched == LabelVBars ||
-                            watched == LabelBarSize || watched == LabelActivate ||
-                            watched == MonitorImageSrcWide || watched == MonitorImage;
-        if (!source)
-            return false;
-        auto *e = static_cast<QMouseEvent *>(event);
-        if (event->type() == QEvent::MouseButtonPress)
-            mousePressEvent(e);
-        else if (event->type() == QEvent::MouseMove)
-            mouseMoveEvent(e);
-        else
-            mouseReleaseEvent(e);
-        return true;
-    }
     default:
         return QWidget::eventFilter(watched, event);
     }
+}
+
+bool TGswMainForm::FormMouseFilter(QObject *watched, QMouseEvent *event)
+{
+    // The background, the group boxes, the labels and the pictures move the window; every
+    // other control keeps its own mouse behaviour.
+    const bool source = watched == PreviewGB || watched == MonitorsGB || watched == LabelMonitor ||
+                        watched == LabelScanRate || watched == LabelHBars ||
+                        watched == LabelVBars || watched == LabelBarSize ||
+                        watched == LabelActivate || watched == MonitorImageSrcWide ||
+                        watched == MonitorImage;
+    if (!source)
+        return false;
+    if (event->type() == QEvent::MouseButtonPress)
+        mousePressEvent(event);
+    else if (event->type() == QEvent::MouseMove)
+        mouseMoveEvent(event);
+    else
+        mouseReleaseEvent(event);
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -636,6 +706,9 @@ void TGswMainForm::EndWash()
     MonitorImage->show();
     ApplyButton->setText(ActivateText);
     StopWash();
+    // The wash windows had the keyboard; their owner takes it back, so that Esc reaches it.
+    if (isVisible())
+        activateWindow();
 }
 
 void TGswMainForm::StartWash()

@@ -13,6 +13,7 @@ class QLineEdit;
 class QListWidget;
 class QPainter;
 class QPushButton;
+class QSessionManager;
 class QTimer;
 class TImage;
 class TUpDown;
@@ -65,6 +66,12 @@ public:
     void BuildMonitorSettings();
     void FormActivate();
     void FormClose(QCloseEvent *event);
+    /// Ends the program for a request from outside, as a close does: the wash ends, the screen
+    /// may sleep again, the settings are saved, and every window closes, the open boxes too. A
+    /// failed save is reported on standard error and does not keep any window open.
+    void FormEndSession();
+    /// The session manager's request to save before the session ends.
+    void FormCommitData(QSessionManager &manager);
     void FormDestroy();
     void LoadSettings();
     void SaveSettings();
@@ -105,6 +112,7 @@ public:
 
 protected:
     bool event(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -117,9 +125,14 @@ private:
     void WashWindowReleased(TWashForm *form);
     void EndWash();
     bool DragTo(const QPoint &globalPos);
+    bool FormMouseFilter(QObject *watched, QMouseEvent *event);
 
     ScreenSaverInhibitor *Inhibitor;
     bool StoppingWash = false;
+    bool ShownBefore = false;
+    int FailedCloses = 0;
+    bool SessionEnded = false;
+    int RowAtPress = -1; // the list's selected item when the last press on it began
     // A move of the window by its background, where this program places its own windows.
     Qt::MouseButton DragButton = Qt::NoButton;
     QPoint DragOffset;

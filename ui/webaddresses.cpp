@@ -2,7 +2,9 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
+#include <QMessageBox>
 
 QUrl HelpPageUrl()
 {
@@ -23,7 +25,21 @@ QUrl MakerHomePageUrl()
     return QUrl(QStringLiteral("https://kestrion.example.org/"));
 }
 
-void OpenWebAddress(const QUrl &url)
+QString NoBrowserText(const QUrl &url)
 {
-    QDesktopServices::openUrl(url);
+    const QString address =
+        url.isLocalFile() ? QDir::toNativeSeparators(url.toLocalFile()) : url.toString();
+    return QStringLiteral("No web browser could be started. To read the page, open this address "
+                          "in a browser:\n\n%1")
+        .arg(address);
+}
+
+void OpenWebAddress(const QUrl &url, QWidget *owner)
+{
+    if (QDesktopServices::openUrl(url))
+        return;
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), NoBrowserText(url),
+                    QMessageBox::Ok, owner);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse); // so that it can be copied
+    box.exec();
 }

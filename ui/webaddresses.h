@@ -14,5 +14,12 @@ QUrl MakerHomePageUrl();
 /// The maker's notice, the about box's link to the maker's home page.
 inline const QString MakerNotice = QStringLiteral("\u00a9 2026 Kestrion. All rights reserved.");
 
-/// Hands `url` to the desktop's default handler; whether a browser starts is not examined.
-void OpenWebAddress(const QUrl &url);
+class QWidget;
+
+/// Hands `url` to the desktop's default handler. When the desktop has none to hand it to (no
+/// browser is installed), an information box over `owner` gives the address instead, so that
+/// the user can open it by hand. A handler that starts and then fails is not seen.
+void OpenWebAddress(const QUrl &url, QWidget *owner);
+
+/// The text of that box: the help page's path as the system writes paths, or the web address.
+QString NoBrowserText(const QUrl &url);

@@ -1,5 +1,6 @@
 #include "wash/washunit.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -9,6 +10,7 @@
 #include <QScreen>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <vector>
 
@@ -68,8 +70,45 @@ bool IsWayland()
 
 } // namespace
 
+/// Closes the window when another X client destroys it (xdotool windowclose, xkill -id): Qt
+/// acts on a window manager's close request, but lets a window vanish under it unnoticed. The
+/// X protocol fixes the event's layout, so no X header is needed; elsewhere nothing matches.
+class TWashForm::WindowLossFilter : public QAbstractNativeEventFilter {
+public:
+    explicit WindowLossFilter(TWashForm *form)
+        : Form(form)
+    {
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+    ~WindowLossFilter() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
+    WindowLossFilter(const WindowLossFilter &) = delete;
+    WindowLossFilter &operator=(const WindowLossFilter &) = delete;
+
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override
+    {
+        constexpr unsigned char DestroyNotify = 17; // byte 0, without the "sent" bit
+        constexpr size_t WindowOffset = 8;          // the destroyed window, 32 bits
+        if (eventType != "xcb_generic_event_t")
+            return false;
+        const auto *event = static_cast<const unsigned char *>(message);
+        if ((event[0] & 0x7f) != DestroyNotify || !Form->testAttribute(Qt::WA_WState_Created))
+            return false;
+        uint32_t window = 0;
+        std::memcpy(&window, event + WindowOffset, sizeof window);
+        if (window == Form->internalWinId())
+            QMetaObject::invokeMethod(Form, &QWidget::close, Qt::QueuedConnection);
+        return false;
+    }
+
+private:
+    TWashForm *Form;
+};
+
+TWashForm::~TWashForm() = default;
+
 TWashForm::TWashForm(QWidget *owner)
     : QWidget(owner, Qt::Window | Qt::FramelessWindowHint)
+    , LossFilter(std::make_unique<WindowLossFilter>(this))
 {
     // paintEvent covers every exposed pixel, black where the bitmap does not reach, so the
     // window never shows a background of another colour; the palette says black to anything

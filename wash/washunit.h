@@ -8,6 +8,7 @@
 #include <QRegion>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 
 class QScreen;
 
@@ -21,6 +22,7 @@ public:
     /// `owner` owns the window (it is destroyed with its owner at the latest), yet the window
     /// is a top-level window of its own, neither modal nor kept above other windows.
     explicit TWashForm(QWidget *owner);
+    ~TWashForm() override;
 
     /// Index of the window's MonitorSettings record; set before the window is shown.
     int Tag = 0;
@@ -28,7 +30,7 @@ public:
     /// Shows the window over `monitorRect`, the full rectangle of `screen`, running FormShow.
     /// Where the platform lets a program place its windows the window takes exactly that
     /// rectangle; on Wayland it is made full-screen on `screen` instead. The window follows
-    /// the screen's size, and closes when the screen goes away.
+    /// the screen's size, and closes when the screen goes away or another program destroys it.
     void ShowOnMonitor(QScreen *screen, const QRect &monitorRect);
 
     /// The 32-bit bitmap the window shows: the client size times the device pixel ratio,
@@ -67,6 +69,9 @@ private:
     QRegion ChangedRegion(const BarSpans &shown, const BarSpans &next) const;
     void MonitorRemoved(QScreen *screen);
     void MonitorGeometryChanged(const QRect &geometry);
+
+    class WindowLossFilter;
+    std::unique_ptr<WindowLossFilter> LossFilter;
 
     QImage Bitmap;
     BarSpans ShownSpans;     // white columns and rows of the frame last handed to update()

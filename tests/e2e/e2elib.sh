@@ -141,9 +141,9 @@ app_start() {
         xh_show_log "$APP_LOG"
         return 1
     fi
-    # A window manager activates a new main window; here nothing does. The first activation is
-    # what puts the preview on the monitor picture's screen and lets the controls write.
-    xh_focus "$APP_WIN"
+    # No help from outside: there is no window manager, and the main window activates itself.
+    # Its first activation puts the preview on the monitor picture's screen and lets the
+    # controls write.
 }
 
 # app_close: Esc on the idle main window; waits for the program to end. Its exit status.

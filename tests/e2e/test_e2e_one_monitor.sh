@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The program on one monitor (Xvfb), driven as a person would: its main window where it belongs,
 # a live preview of the pattern, a wash confirmed or cancelled, stopped by Esc on the wash, by a
-# click on it and by Esc on the main window, and Esc while idle ending the program, which writes
-# its settings file.
+# click on it, by Esc on the main window and by another client destroying the wash window, the
+# main window active again after each, and Esc while idle ending the program, which writes its
+# settings file. Nothing gives the main window the focus from outside before the first look at
+# the preview: it activates itself.
 #
 #   test_e2e_one_monitor.sh PROGRAM E2E_MATCHFRAME     (exit 77: skipped, not root)
 set -euo pipefail
@@ -43,7 +45,8 @@ run() {
     wait_moves "preview after Cancel" "$preview" "$preview:$defaults"
 
     local how
-    for how in "Esc on the wash window" "a click on the wash window" "Esc on the main window"; do
+    for how in "Esc on the wash window" "a click on the wash window" "Esc on the main window" \
+        "another client destroying the wash window"; do
         press_activate Return || {
             fail "$how: confirmation answered with Return"
             continue
@@ -60,10 +63,19 @@ run() {
         "Esc on the main window")
             xh_focus "$APP_WIN" && xh_key Escape
             ;;
+        "another client destroying the wash window")
+            xdotool windowclose "$(wash_window_at 640 512)"
+            ;;
         esac
         wait_wash_windows "$how stops the wash" ""
         check "$how: the program runs on" running "$(xh__alive "$APP_PID" && echo running)"
         wait_match "$how: the preview is back" "$preview:$defaults"
+        # The main window takes the keyboard back by itself, so Esc reaches it again.
+        if xh_poll "$XH_TIMEOUT" xh__focused "$APP_WIN"; then
+            check "$how: the main window has the keyboard" yes yes
+        else
+            check "$how: the main window has the keyboard" "$((APP_WIN))" "$(xdotool getwindowfocus)"
+        fi
     done
 
     local status=0
