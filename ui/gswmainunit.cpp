@@ -1,5 +1,6 @@
 #include "ui/gswmainunit.h"
 
+#include "app/commandline.h"
 #include "app/gswapplication.h"
 #include "app/gswglobals.h"
 #include "app/specialfolder.h"
@@ -31,6 +32,9 @@
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
+#include <climits>
+#include <cstdio>
 #include <cstdlib>
 
 const QString TGswMainForm::WashConfirmationText = QStringLiteral(
@@ -47,10 +51,9 @@ QScreen *MonitorScreen(int index)
     return index >= 0 && index < Monitors.size() ? Monitors[index].data() : nullptr;
 }
 
-/// A monitor's size in its own pixels, which at 100 % scaling is its geometry's size.
 QSize PixelSize(const QScreen *screen)
 {
-    return (QSizeF(screen->geometry().size()) * screen->devicePixelRatio()).toSize();
+    return MonitorPixelSize(*screen);
 }
 
 /// The list asks the window to measure and draw its items. Before a draw it chooses the
@@ -225,6 +228,8 @@ void TGswMainForm::CreateComponents()
 
     WashTimer = new QTimer(this);
     WashTimer->setInterval(250);
+    WashEndTimer = new QTimer(this);
+    WashEndTimer->setSingleShot(true);
 
     setTabOrder(MonitorList, ActivateCB);
     setTabOrder(ActivateCB, ScanRateCB);
@@ -242,6 +247,7 @@ void TGswMainForm::CreateComponents()
     connect(HelpButton, &QPushButton::clicked, this, [this] { HelpButtonClick(); });
     connect(AboutButton, &QPushButton::clicked, this, [this] { AboutButtonClick(); });
     connect(WashTimer, &QTimer::timeout, this, [this] { WashTimerTimer(); });
+    connect(WashEndTimer, &QTimer::timeout, this, [this] { WashEndTimerTimer(); });
 
     for (QWidget *w : std::initializer_list<QWidget *>{
              PreviewGB, MonitorsGB, LabelMonitor, LabelScanRate, LabelHBars, LabelVBars,
@@ -321,6 +327,13 @@ void TGswMainForm::FormClose(QCloseEvent *event)
         event->accept();
     } catch (const SettingsFileError &e) {
         event->ignore();
+        if (UnattendedClose) {
+            const QString text = e.message().simplified();
+            std::fprintf(stderr, "glowsweep-wizard: the settings could not be saved: %s\n",
+                         text.toLocal8Bit().constData());
+            QCoreApplication::exit(ExitSaveFailed);
+            return;
+        }
         ShowApplicationError(e.message());
     }
 }
@@ -621,6 +634,11 @@ void TGswMainForm::ToggleWash()
     box.setEscapeButton(QMessageBox::Cancel);
     if (box.exec() != QMessageBox::Ok)
         return;
+    BeginWash();
+}
+
+void TGswMainForm::BeginWash()
+{
     WashActive = true;
     MonitorImage->hide();
     ApplyButton->setText(DeactivateText);
@@ -628,6 +646,44 @@ void TGswMainForm::ToggleWash()
     // No window could be opened (the monitor has gone since start-up): there is no wash.
     if (WashWindowList->isEmpty())
         EndWash();
+}
+
+void TGswMainForm::StartUnattendedWash(int index)
+{
+    if (WashActive)
+        return;
+    UnattendedTarget = index;
+    BeginWash();
+    UnattendedTarget.reset();
+    UnattendedWash = WashActive;
+}
+
+void TGswMainForm::WashEndTimerTimer()
+{
+    // A timer's interval is an int of milliseconds and may fire a little early: a longer or
+    // early wait goes on in steps up to the deadline.
+    const qint64 remaining = WashDeadline.remainingTime();
+    if (remaining > 0) {
+        WashEndTimer->start(static_cast<int>(std::min<qint64>(remaining, INT_MAX)));
+        return;
+    }
+    WashTimeUp();
+}
+
+void TGswMainForm::WashTimeUp()
+{
+    if (!WashActive)
+        return;
+    if (!UnattendedWash) {
+        EndWash();
+        return;
+    }
+    UnattendedClose = true;
+    const bool closed = close();
+    UnattendedClose = false;
+    // Also when a box opened from the main window would keep the program running.
+    if (closed)
+        QCoreApplication::exit(0);
 }
 
 void TGswMainForm::EndWash()
@@ -642,14 +698,21 @@ void TGswMainForm::StartWash()
 {
     if (!WashWindowList->isEmpty())
         StopWash();
-    if (ActivateCB->currentIndex() == 0) {
+    if (UnattendedTarget && *UnattendedTarget != TCommandLine::AllMonitors) {
+        OpenWashWindow(*UnattendedTarget);
+    } else if (!UnattendedTarget && ActivateCB->currentIndex() == 0) {
         OpenWashWindow(MonitorList->currentRow());
     } else {
         for (int i = 0; i < MonitorSettingsList->size(); ++i)
             OpenWashWindow(i);
     }
-    if (!WashWindowList->isEmpty())
-        Inhibitor->Inhibit(QStringLiteral("A Glowsweep wash is running"));
+    if (WashWindowList->isEmpty())
+        return;
+    Inhibitor->Inhibit(QStringLiteral("A Glowsweep wash is running"));
+    if (WashDuration) {
+        WashDeadline.setRemainingTime(*WashDuration);
+        WashEndTimer->start(static_cast<int>(std::min<int64_t>(*WashDuration, INT_MAX)));
+    }
 }
 
 void TGswMainForm::OpenWashWindow(int index)
@@ -687,6 +750,8 @@ void TGswMainForm::StopWash()
     WashWindowList->clear();
     StoppingWash = false;
     Inhibitor->Release();
+    WashEndTimer->stop();
+    UnattendedWash = false;
 }
 
 void TGswMainForm::WashTimerTimer()
