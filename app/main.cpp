@@ -1,3 +1,4 @@
+#include "app/commandline.h"
 #include "app/gswapplication.h"
 #include "app/gswglobals.h"
 #include "app/terminationsignals.h"
@@ -6,11 +7,56 @@
 #include "ui/imagewidget.h"
 #include "ui/pictures.h"
 
+#include <QTimer>
+#include <cstdio>
 #include <memory>
+
+namespace {
+
+void Print(std::FILE *stream, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
+int BadArguments(const QString &message)
+{
+    Print(stderr, QStringLiteral("glowsweep-wizard: %1\n").arg(message));
+    return ExitBadArguments;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    // The arguments are read before the application object chooses a platform, so that --help,
+    // --version and bad arguments need no display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const TCommandLine commandLine = ParseCommandLine(arguments);
+    switch (commandLine.action) {
+    case TCommandLine::Action::Help:
+    case TCommandLine::Action::Version:
+        Print(stdout, commandLine.text);
+        return 0;
+    case TCommandLine::Action::Fail:
+        return BadArguments(commandLine.text);
+    case TCommandLine::Action::Run:
+    case TCommandLine::Action::ListMonitors:
+        break;
+    }
+
     TGswApplication application(argc, argv);
+    if (commandLine.action == TCommandLine::Action::ListMonitors) {
+        Print(stdout, ListMonitors(QGuiApplication::screens()));
+        return 0;
+    }
+    // A monitor that is not there is refused before any window shows or any setting is read.
+    if (const QString problem = CheckWashMonitor(commandLine, QGuiApplication::screens().size());
+        !problem.isEmpty())
+        return BadArguments(problem);
+
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.kestrion.GlowsweepWizard"));
     QApplication::setWindowIcon(ProgramIcon());
 
@@ -18,6 +64,7 @@ int main(int argc, char *argv[])
     // its picture and the hand cursor that its creation installs.
     auto mainForm = std::make_unique<TGswMainForm>();
     AboutForm = new TAboutForm(mainForm.get(), mainForm->MonitorImageSrcWide->Picture());
+    mainForm->WashDuration = commandLine.duration;
 
     // Logout, kill and Ctrl+C end the program as a close does, with the settings saved.
     TerminationSignals termination;
@@ -28,6 +75,11 @@ int main(int argc, char *argv[])
                      });
 
     mainForm->show();
+    if (commandLine.wash) {
+        TGswMainForm *form = mainForm.get();
+        QTimer::singleShot(
+            0, form, [form, monitor = *commandLine.wash] { form->StartUnattendedWash(monitor); });
+    }
     const int result = QApplication::exec();
     mainForm.reset(); // FormDestroy; the about box goes with its owner
     AboutForm = nullptr;

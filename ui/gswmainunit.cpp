@@ -1,5 +1,6 @@
 #include "ui/gswmainunit.h"
 
+#include "app/commandline.h"
 #include "app/gswapplication.h"
 #include "app/gswglobals.h"
 #include "app/specialfolder.h"
@@ -33,6 +34,8 @@
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 
@@ -50,10 +53,9 @@ QScreen *MonitorScreen(int index)
     return index >= 0 && index < Monitors.size() ? Monitors[index].data() : nullptr;
 }
 
-/// A monitor's size in its own pixels, which at 100 % scaling is its geometry's size.
 QSize PixelSize(const QScreen *screen)
 {
-    return (QSizeF(screen->geometry().size()) * screen->devicePixelRatio()).toSize();
+    return MonitorPixelSize(*screen);
 }
 
 /// The list asks the window to measure and draw its items. Before a draw it chooses the
@@ -230,6 +232,8 @@ void TGswMainForm::CreateComponents()
 
     WashTimer = new QTimer(this);
     WashTimer->setInterval(250);
+    WashEndTimer = new QTimer(this);
+    WashEndTimer->setSingleShot(true);
 
     setTabOrder(MonitorList, ActivateCB);
     setTabOrder(ActivateCB, ScanRateCB);
@@ -255,6 +259,7 @@ void TGswMainForm::CreateComponents()
     connect(WashTimer, &QTimer::timeout, this, [this] { WashTimerTimer(); });
     connect(qApp, &QGuiApplication::commitDataRequest, this,
             [this](QSessionManager &manager) { FormCommitData(manager); });
+    connect(WashEndTimer, &QTimer::timeout, this, [this] { WashEndTimerTimer(); });
 
     for (QWidget *w : std::initializer_list<QWidget *>{
              PreviewGB, MonitorsGB, LabelMonitor, LabelScanRate, LabelHBars, LabelVBars,
@@ -337,6 +342,16 @@ void TGswMainForm::FormClose(QCloseEvent *event)
         SaveSettings();
         event->accept();
     } catch (const SettingsFileError &e) {
+        if (UnattendedClose) {
+            // Nobody may be there to answer a box: the error goes to standard error and the
+            // program ends with a status that says the save failed.
+            event->ignore();
+            const QString text = e.message().simplified();
+            std::fprintf(stderr, "glowsweep-wizard: the settings could not be saved: %s\n",
+                         text.toLocal8Bit().constData());
+            QCoreApplication::exit(ExitSaveFailed);
+            return;
+        }
         // The first failure keeps the window open, so that the user can make room or fix the
         // folder and close again. A second one ends the program all the same: a save that
         // cannot succeed must not make the program impossible to close.
@@ -691,6 +706,11 @@ void TGswMainForm::ToggleWash()
     box.setEscapeButton(QMessageBox::Cancel);
     if (box.exec() != QMessageBox::Ok)
         return;
+    BeginWash();
+}
+
+void TGswMainForm::BeginWash()
+{
     WashActive = true;
     MonitorImage->hide();
     ApplyButton->setText(DeactivateText);
@@ -698,6 +718,44 @@ void TGswMainForm::ToggleWash()
     // No window could be opened (the monitor has gone since start-up): there is no wash.
     if (WashWindowList->isEmpty())
         EndWash();
+}
+
+void TGswMainForm::StartUnattendedWash(int index)
+{
+    if (WashActive)
+        return;
+    UnattendedTarget = index;
+    BeginWash();
+    UnattendedTarget.reset();
+    UnattendedWash = WashActive;
+}
+
+void TGswMainForm::WashEndTimerTimer()
+{
+    // A timer's interval is an int of milliseconds and may fire a little early: a longer or
+    // early wait goes on in steps up to the deadline.
+    const qint64 remaining = WashDeadline.remainingTime();
+    if (remaining > 0) {
+        WashEndTimer->start(static_cast<int>(std::min<qint64>(remaining, INT_MAX)));
+        return;
+    }
+    WashTimeUp();
+}
+
+void TGswMainForm::WashTimeUp()
+{
+    if (!WashActive)
+        return;
+    if (!UnattendedWash) {
+        EndWash();
+        return;
+    }
+    UnattendedClose = true;
+    const bool closed = close();
+    UnattendedClose = false;
+    // Also when a box opened from the main window would keep the program running.
+    if (closed)
+        QCoreApplication::exit(0);
 }
 
 void TGswMainForm::EndWash()
@@ -715,14 +773,21 @@ void TGswMainForm::StartWash()
 {
     if (!WashWindowList->isEmpty())
         StopWash();
-    if (ActivateCB->currentIndex() == 0) {
+    if (UnattendedTarget && *UnattendedTarget != TCommandLine::AllMonitors) {
+        OpenWashWindow(*UnattendedTarget);
+    } else if (!UnattendedTarget && ActivateCB->currentIndex() == 0) {
         OpenWashWindow(MonitorList->currentRow());
     } else {
         for (int i = 0; i < MonitorSettingsList->size(); ++i)
             OpenWashWindow(i);
     }
-    if (!WashWindowList->isEmpty())
-        Inhibitor->Inhibit(QStringLiteral("A Glowsweep wash is running"));
+    if (WashWindowList->isEmpty())
+        return;
+    Inhibitor->Inhibit(QStringLiteral("A Glowsweep wash is running"));
+    if (WashDuration) {
+        WashDeadline.setRemainingTime(*WashDuration);
+        WashEndTimer->start(static_cast<int>(std::min<int64_t>(*WashDuration, INT_MAX)));
+    }
 }
 
 void TGswMainForm::OpenWashWindow(int index)
@@ -760,6 +825,8 @@ void TGswMainForm::StopWash()
     WashWindowList->clear();
     StoppingWash = false;
     Inhibitor->Release();
+    WashEndTimer->stop();
+    UnattendedWash = false;
 }
 
 void TGswMainForm::WashTimerTimer()

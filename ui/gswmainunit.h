@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QPoint>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 class QComboBox;
 class QGroupBox;
@@ -110,6 +112,22 @@ public:
     /// The text of the confirmation asked before a wash starts.
     static const QString WashConfirmationText;
 
+    // Unattended washing, asked for on the command line.
+    /// Every wash of this run ends by itself after this many milliseconds; empty: a wash runs
+    /// until it is stopped.
+    std::optional<int64_t> WashDuration;
+    /// Fires when a wash has run for WashDuration.
+    QTimer *WashEndTimer;
+    /// Starts washing monitor `index`, or every monitor for TCommandLine::AllMonitors, each
+    /// with its stored settings, without asking; "Activate on" and the selection stay as they
+    /// are. When its WashDuration runs out, the program closes. Does nothing while a wash runs.
+    void StartUnattendedWash(int index);
+    /// WashDuration is up: the unattended wash closes the program as Esc on the idle window
+    /// would, any other wash just ends. An unattended close whose settings cannot be saved
+    /// reports the error on standard error and ends the program with ExitSaveFailed, since
+    /// nobody may be there to answer a message box.
+    void WashTimeUp();
+
 protected:
     bool event(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -123,7 +141,9 @@ private:
     void CreateComponents();
     void OpenWashWindow(int index);
     void WashWindowReleased(TWashForm *form);
+    void BeginWash();
     void EndWash();
+    void WashEndTimerTimer();
     bool DragTo(const QPoint &globalPos);
     bool FormMouseFilter(QObject *watched, QMouseEvent *event);
 
@@ -133,6 +153,10 @@ private:
     int FailedCloses = 0;
     bool SessionEnded = false;
     int RowAtPress = -1; // the list's selected item when the last press on it began
+    std::optional<int> UnattendedTarget; // what StartWash washes in place of the window's choice
+    bool UnattendedWash = false;         // the running wash was started by StartUnattendedWash
+    bool UnattendedClose = false;        // its time is up and the window is closing
+    QDeadlineTimer WashDeadline;
     // A move of the window by its background, where this program places its own windows.
     Qt::MouseButton DragButton = Qt::NoButton;
     QPoint DragOffset;

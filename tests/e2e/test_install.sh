@@ -66,8 +66,12 @@ tree_log=$(appstreamcli validate-tree --no-net "$stage$prefix" 2>&1) && tree_sta
 check "appstreamcli validate-tree" 0 "$tree_status"
 [ "$tree_status" -eq 0 ] || echo "$tree_log"
 
-key() { sed -n "s/^$1=//p" "$desktop"; }
+# key NAME [GROUP]: a key of the main group, or of a group such as "Desktop Action wash-all".
+key() { sed -n "/^\[${2:-Desktop Entry}\]/,/^\[/ s/^$1=//p" "$desktop"; }
 check "desktop entry runs the installed program" glowsweep-wizard "$(key Exec)"
+check "desktop actions wash every monitor, the second for 30 minutes" \
+    "glowsweep-wizard --wash all|glowsweep-wizard --wash all --duration 30m" \
+    "$(key Exec "Desktop Action wash-all")|$(key Exec "Desktop Action wash-all-30-minutes")"
 check "desktop entry icon is the application id" "$id" "$(key Icon)"
 check "metainfo id" "$id" "$(sed -n 's:.*<id>\(.*\)</id>.*:\1:p' "$metainfo")"
 check "metainfo launches the desktop entry" "$id.desktop" \

@@ -1,0 +1,83 @@
+#include "app/commandline.h"
+
+#include <gtest/gtest.h>
+
+TEST(ParseDuration, UnitsAndBareMinutes)
+{
+    const struct {
+        const char *text;
+        int64_t milliseconds;
+    } rows[] = {{"90s", 90'000}, {"30m", 1'800'000}, {"1.5h", 5'400'000}, {"30", 1'800'000},
+                {"0.5", 30'000}, {".5s", 500},       {"007s", 7000},      {"0.1s", 100},
+                {"0.0015s", 2},  {"0.001s", 1}};
+    for (const auto &row : rows)
+        EXPECT_EQ(ParseDuration(QString::fromLatin1(row.text)), row.milliseconds) << row.text;
+    EXPECT_GT(ParseDuration(QStringLiteral("2562047788015h")).value_or(0),
+              9'223'372'000'000'000'000);
+}
+
+TEST(ParseDuration, RefusesMalformedZeroNegativeAndOverflowing)
+{
+    for (const char *text :
+         {"",    "0",   "0s",  "0.0h", "0.0004s",       "-5m", "+5m",   "5 m",  " 5m",
+          "5m ", "5ms", "5d",  "5S",   "1e3s",          "1.",  "1..5h", "1,5h", "h",
+          "s5",  "nan", "inf", "5mm",  "2562047788016h"})
+        EXPECT_FALSE(ParseDuration(QString::fromLatin1(text))) << text;
+}
+
+TEST(ParseCommandLine, ActionsValuesAndOneLineErrors)
+{
+    using A = TCommandLine::Action;
+    const struct {
+        QStringList args;
+        A action;
+        std::optional<int> wash;
+        std::optional<int64_t> duration;
+        const char *inText; // a part of the message or printed text
+    } rows[] = {
+        {{}, A::Run, {}, {}, ""},
+        {{"--duration", "5"}, A::Run, {}, 300'000, ""},
+        {{"--wash", "all", "--duration", "1.5h"}, A::Run, TCommandLine::AllMonitors, 5'400'000, ""},
+        {{"--wash=2", "--duration=90"}, A::Run, 1, 5'400'000, ""},
+        {{"-wash", "ALL"}, A::Run, TCommandLine::AllMonitors, {}, ""},
+        {{"-h", "--wash", "2"},
+         A::Help,
+         {},
+         {},
+         "Usage: glowsweep-wizard [--wash all|N] [--duration D]"},
+        {{"--version"}, A::Version, {}, {}, "Glowsweep Wizard 1.00\n"},
+        {{"--list-monitors"}, A::ListMonitors, {}, {}, ""},
+        {{"--bogus"}, A::Fail, {}, {}, "'bogus'"},
+        {{"--wash"}, A::Fail, {}, {}, "--wash"},
+        {{"--wash", "0"}, A::Fail, {}, {}, "'0'"},
+        {{"--wash", "two"}, A::Fail, {}, {}, "'two'"},
+        {{"--wash", "99999999999"}, A::Fail, {}, {}, "no monitor 99999999999"},
+        {{"--wash", "1", "--wash", "2"}, A::Fail, {}, {}, "--wash is given more than once"},
+        {{"--duration", "-5m", "--help"}, A::Help, {}, {}, "Exit status"},
+        {{"--duration", "-5m"}, A::Fail, {}, {}, "'-5m'"},
+        {{"stray"}, A::Fail, {}, {}, "'stray'"},
+    };
+    for (const auto &row : rows) {
+        const QStringList arguments = QStringList{QStringLiteral("glowsweep-wizard")} + row.args;
+        const TCommandLine c = ParseCommandLine(arguments);
+        const QString what = arguments.join(u' ');
+        EXPECT_EQ(c.action, row.action) << what.toStdString() << ": " << c.text.toStdString();
+        EXPECT_EQ(c.wash, row.wash) << what.toStdString();
+        EXPECT_EQ(c.duration, row.duration) << what.toStdString();
+        EXPECT_TRUE(c.text.contains(QString::fromLatin1(row.inText))) << c.text.toStdString();
+        if (row.action == A::Fail) {
+            EXPECT_FALSE(c.text.contains(u'\n')) << c.text.toStdString();
+        }
+    }
+    EXPECT_EQ(ParseCommandLine({}).action, A::Run); // started with no program name at all
+}
+
+TEST(CheckWashMonitor, OnlyMonitorsTheDesktopHas)
+{
+    const auto check = [](const char *wash, qsizetype monitors) {
+        return CheckWashMonitor(ParseCommandLine({"glowsweep-wizard", "--wash", wash}), monitors);
+    };
+    EXPECT_EQ(check("2", 2) + check("all", 1), QString());
+    EXPECT_EQ(check("2", 1), QStringLiteral("There is no monitor 2: this desktop has 1 monitor."));
+    EXPECT_FALSE(check("all", 0).isEmpty());
+}
