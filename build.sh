@@ -23,10 +23,11 @@ run_packages=(
     qt6-wayland
 )
 # What the tests need on top: a real X server with several monitors and the tools that
-# drive it, a private D-Bus session, clang's fuzzer, and the desktop-file validators.
+# drive it, a Wayland compositor that runs inside it, a private D-Bus session, clang's fuzzer,
+# and the desktop-file validators.
 test_packages=(
     xvfb xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils x11-utils xcvt xauth
-    xdotool imagemagick dbus-daemon dbus-bin qt6-base-private-dev
+    xdotool imagemagick weston dbus-daemon dbus-bin qt6-base-private-dev
     clang libclang-rt-dev
     desktop-file-utils appstream
     dpkg-dev file
