@@ -240,6 +240,12 @@ two_outputs() {
     write_settings "$settings" "Config(Activate=1)" \
         "AddMonitor(ScanRate=2,BarSize=2,HBars=1,VBars=2)" \
         "AddMonitor(ScanRate=3,BarSize=1,HBars=2,VBars=1)"
+    # What the program asks of the session bus to keep the display awake: the desktop's screen
+    # saver, then the portal (nothing answers here; the asking is what counts).
+    xh_spawn inhibit.log dbus-monitor --session \
+        "type='method_call',interface='org.freedesktop.ScreenSaver',member='Inhibit'" \
+        "type='method_call',interface='org.freedesktop.portal.Inhibit',member='Inhibit'"
+    xh_wait_output inhibit.log NameAcquired || fail "dbus-monitor watches the session bus"
     wl_app_start "$settings" || {
         fail "program starts on weston" "no main window"
         return 1
@@ -249,9 +255,16 @@ two_outputs() {
         "$(wl_preview):$first" || return 1
 
     # The pointer rests on output 1's wash, so the match also shows that its cursor is hidden.
+    check "no request to keep the display awake before the wash" 0 \
+        "$(grep -c 'member=Inhibit$' "$XH_TMP/inhibit.log" || true)"
     wl_activate || fail "All Monitors: Activate pressed and confirmed"
     wait_match "All Monitors: each output edge to edge with its own record's pattern" \
         "$OUT1:$first" "$OUT2:$second"
+    if xh_wait_output inhibit.log 'interface=org.freedesktop.ScreenSaver; member=Inhibit$'; then
+        check "the wash asks the session bus to keep the display awake" asked asked
+    else
+        fail "the wash asks the session bus to keep the display awake"
+    fi
     xh_key Escape
     wl_unwashed "All Monitors: Esc ends the wash on output 1" "$OUT1"
     wl_unwashed "All Monitors: Esc ends the wash on output 2" "$OUT2"
