@@ -25,6 +25,9 @@ source "$here/xharness.sh"
 # shellcheck source=e2elib.sh
 source "$here/e2elib.sh"
 e2e_init "${1:-}" "${2:-}"
+# Under LeakSanitizer, whole allocation stacks, for the suppressions of what Qt's Wayland plugin
+# leaves at exit (tests/lsan.supp).
+export LSAN_OPTIONS=${LSAN_OPTIONS:+$LSAN_OPTIONS:}fast_unwind_on_malloc=0
 
 readonly BACKGROUND=204060 # weston's desktop, a colour no wash pixel has
 WL_SOCKET=gsw-e2e-$$
