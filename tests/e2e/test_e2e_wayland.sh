@@ -107,7 +107,7 @@ wl__shows_desktop() {
 wl__desktop_still() {
     local shot=$XH_TMP/desktop.png
     xh_screenshot "$shot" || return 1
-    if ! cmp -s "$shot" "$XH_TMP/before.png"; then
+    if [ "$(xh_diff_count "$shot" "$XH_TMP/before.png" 2>/dev/null)" != 0 ]; then
         mv "$shot" "$XH_TMP/before.png"
         return 1
     fi
@@ -175,14 +175,15 @@ wl_preview() {
 # shellcheck disable=SC2046 # two numbers
 wl_click() { xh_click $(wl_client "$1" "$2"); }
 
-# wl__masked FILE: a screenshot with the main window's preview, which moves all the time, blacked
-# out.
+# wl__masked FILE: a screenshot with the main window's preview, which moves all the time, and the
+# button last clicked, whose hover state may change with the focus, blacked out.
+WL_BUTTON="0,0 0,0"
 wl__masked() {
     local x y
     # shellcheck disable=SC2046,SC2086
     read -r x y <<<"$(wl_client $E2E_PREVIEW_AT)"
     xh_screenshot "$1" && convert "$1" -fill black \
-        -draw "rectangle $x,$y $((x + 191)),$((y + 107))" "png:$1"
+        -draw "rectangle $x,$y $((x + 191)),$((y + 107))" -draw "rectangle $WL_BUTTON" "png:$1"
 }
 
 # wl__changed RECT FILE: the screen's pixels in RECT differ from FILE.
@@ -191,23 +192,41 @@ wl__changed() {
         [ "$(xh_diff_count "$XH_TMP/changed.png" "$2")" != 0 ]
 }
 
+# The screen, but the preview, is as in the last call's screenshot (in still.png).
+wl__settled() {
+    wl__masked "$XH_TMP/now.png" || return 1
+    [ "$(xh_diff_count "$XH_TMP/now.png" "$XH_TMP/still.png" 2>/dev/null)" = 0 ] && return 0
+    mv "$XH_TMP/now.png" "$XH_TMP/still.png"
+    return 1
+}
+
 wl__box_up() {
     wl__masked "$XH_TMP/now.png" &&
         [ "$(xh_diff_count "$XH_TMP/now.png" "$XH_TMP/still.png")" != 0 ]
 }
 
-# wl_activate: presses "Activate Glowsweep" and, once the confirmation box is up (something but
-# the preview changed), confirms with Return: the box is the active window.
-wl_activate() {
-    # shellcheck disable=SC2046,SC2086
-    xh_move $(wl_client $E2E_APPLY_AT) || return 1
-    wl__masked "$XH_TMP/still.png" || return 1
+# wl_open_box X Y: clicks a point of the main window's client area and waits for a box to open
+# there, seen as a change anywhere but in the preview.
+wl_open_box() {
+    local x y
+    read -r x y <<<"$(wl_client "$1" "$2")"
+    xh_move "$x" "$y" || return 1
+    WL_BUTTON="$((x - 40)),$((y - 12)) $((x + 40)),$((y + 12))"
+    : >"$XH_TMP/still.png"
+    xh_poll "$XH_TIMEOUT" wl__settled || return 1
     xdotool click 1
     xh_poll "$XH_TIMEOUT" wl__box_up || {
-        xh_error "no confirmation box"
+        xh_error "no box opened"
         return 1
     }
-    xh_key Return
+}
+
+wl__box_gone() { ! wl__box_up; }
+
+# wl_activate: presses "Activate Glowsweep" and confirms with Return: the box is the active window.
+wl_activate() {
+    # shellcheck disable=SC2086
+    wl_open_box $E2E_APPLY_AT && xh_key Return
 }
 
 # wl_unwashed WHAT RECT: a check that the output shows the desktop, so no wash covers it.
@@ -258,6 +277,18 @@ two_outputs() {
         "$(wl_preview):$first" || return 1
 
     # The pointer rests on output 1's wash, so the match also shows that its cursor is hidden.
+    # The about box opens over the main window and takes the keyboard: Esc closes it.
+    if wl_open_box 405 37; then # "About" (MonitorsGB 274,6; button 92,20, 78x23)
+        xh_key Escape
+        if xh_poll "$XH_TIMEOUT" wl__box_gone; then
+            check "the about box opens, and Esc closes it" closed closed
+        else
+            fail "Esc closes the about box"
+        fi
+    else
+        fail "the about box opens"
+    fi
+
     check "no request to keep the display awake before the wash" 0 \
         "$(grep -c 'member=Inhibit$' "$XH_TMP/inhibit.log" || true)"
     wl_activate || fail "All Monitors: Activate pressed and confirmed"
