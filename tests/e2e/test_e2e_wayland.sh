@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The program as a Wayland client of weston, whose X11 backend runs inside the harness's Xorg
 # server: each weston output is an X window, moved apart so that one screenshot shows them all.
-# "All Monitors" covers each output edge to edge with its own record's pattern, "Selected
-# Monitor" only the chosen output, Esc and a click end a wash, Esc while idle ends the program,
-# and on an output at scale 2 the wash fills the output's physical pixels.
+# "All Monitors" covers each output edge to edge with its own record's pattern, with the pointer
+# hidden, and asks the session bus to keep the display awake; "Selected Monitor" covers only the
+# chosen output; Esc and a click end a wash; the about box opens and closes; a drag on the
+# background moves the window; Esc while idle ends the program; and on an output at scale 2 the
+# wash fills the output's physical pixels.
 #
 # weston places a new window at a random place on the output under the pointer, so the main
 # window is found by its pixels: what changed on the screen when it appeared.
@@ -140,7 +142,6 @@ wl__found_main() {
 # wl_app_start SETTINGS_DIR: starts the program on weston with the pointer in the bottom-right
 # corner of output 1, so that the main window opens there, and finds the main window.
 wl_app_start() {
-    local x y w h
     xh__parse_monitor "$OUT1"
     xh_move $((XH__X + XH__W - 1)) $((XH__Y + XH__H - 1)) || return 1
     : >"$XH_TMP/before.png"
@@ -276,7 +277,6 @@ two_outputs() {
     wait_match "main window found: its preview shows monitor 1's record" \
         "$(wl_preview):$first" || return 1
 
-    # The pointer rests on output 1's wash, so the match also shows that its cursor is hidden.
     # The about box opens over the main window and takes the keyboard: Esc closes it.
     if wl_open_box 405 37; then # "About" (MonitorsGB 274,6; button 92,20, 78x23)
         xh_key Escape
@@ -291,6 +291,7 @@ two_outputs() {
 
     check "no request to keep the display awake before the wash" 0 \
         "$(grep -c 'member=Inhibit$' "$XH_TMP/inhibit.log" || true)"
+    # The pointer rests on output 1's wash, so the match also shows that its cursor is hidden.
     wl_activate || fail "All Monitors: Activate pressed and confirmed"
     wait_match "All Monitors: each output edge to edge with its own record's pattern" \
         "$OUT1:$first" "$OUT2:$second"
