@@ -133,7 +133,13 @@ void TWashForm::ShowOnMonitor(QScreen *screen, const QRect &monitorRect)
     }
     if (IsWayland()) {
         // A Wayland client cannot place its windows; full-screen on the chosen output is
-        // the only way to cover exactly that monitor.
+        // the only way to cover exactly that monitor. The compositor ignores the position,
+        // yet Qt does not: when the native window is created, QWindow takes the screen
+        // under the centre of its geometry in place of the one set above, and the
+        // full-screen request names that screen's output. A window never placed sits at
+        // 0,0, on the first output, so every wash would go there. Placed over its monitor,
+        // the window keeps its screen and the request names the right output.
+        setGeometry(monitorRect);
         showFullScreen();
     } else {
         setGeometry(monitorRect);

@@ -1,0 +1,376 @@
+#!/usr/bin/env bash
+# The program as a Wayland client of weston, whose X11 backend runs inside the harness's Xorg
+# server: each weston output is an X window, moved apart so that one screenshot shows them all.
+# "All Monitors" covers each output edge to edge with its own record's pattern, with the pointer
+# hidden, and asks the session bus to keep the display awake; "Selected Monitor" covers only the
+# chosen output; Esc and a click end a wash; the about box opens and closes; a drag on the
+# background moves the window; Esc while idle ends the program; and on an output at scale 2 the
+# wash fills the output's physical pixels.
+#
+# weston places a new window at a random place on the output under the pointer, so the main
+# window is found by its pixels: what changed on the screen when it appeared.
+#
+#   test_e2e_wayland.sh PROGRAM E2E_MATCHFRAME     (exit 77: skipped, not root or no weston)
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+if [ "$(id -u)" -ne 0 ]; then
+    echo "skipped: Xorg with the dummy driver and mount namespaces need root"
+    exit 77
+fi
+if ! command -v weston >/dev/null; then
+    echo "skipped: weston is not installed"
+    exit 77
+fi
+# shellcheck source=xharness.sh
+source "$here/xharness.sh"
+# shellcheck source=e2elib.sh
+source "$here/e2elib.sh"
+e2e_init "${1:-}" "${2:-}"
+# Under LeakSanitizer, whole allocation stacks, for the suppressions of what Qt's Wayland plugin
+# leaves at exit (tests/lsan.supp).
+export LSAN_OPTIONS=${LSAN_OPTIONS:+$LSAN_OPTIONS:}fast_unwind_on_malloc=0
+
+readonly BACKGROUND=204060 # weston's desktop, a colour no wash pixel has
+WL_SOCKET=gsw-e2e-$$
+# The outputs' rectangles on the X screen, WxH+X+Y in physical pixels.
+OUT1=
+OUT2=
+# The main window's client area on the X screen.
+MAIN_X=
+MAIN_Y=
+
+wl__host_window() {
+    xwininfo -root -children 2>/dev/null | awk -v name="\"Weston Compositor - $1\":" \
+        'index($0, name) { print $1; exit }'
+}
+
+wl__has_host() { [ -n "$(wl__host_window "$1")" ]; }
+
+wl__rect() {
+    local x y w h
+    read -r x y w h <<<"$(xh_window_geometry "$1")" || return 1
+    echo "${w}x$h+$x+$y"
+}
+
+wl__at() { [ "$(wl__rect "$1")" = "$2" ]; }
+
+# wl_start_weston MODE1 SCALE1 MODE2 SCALE2: weston with outputs X1 and X2 of these modes (weston
+# sizes an output's window as the mode times the scale); X2's window is moved to the right of X1's.
+wl_start_weston() {
+    local ini=$XH_TMP/weston-$RANDOM.ini
+    cat >"$ini" <<EOF
+[core]
+idle-time=0
+[shell]
+panel-position=none
+background-color=0xff$BACKGROUND
+locking=false
+animation=none
+close-animation=none
+startup-animation=none
+focus-animation=none
+[output]
+name=X1
+mode=$1
+scale=$2
+[output]
+name=X2
+mode=$3
+scale=$4
+EOF
+    rm -f "$XDG_RUNTIME_DIR/$WL_SOCKET"
+    xh_spawn weston.log weston --backend=x11-backend.so --use-pixman --output-count=2 \
+        --socket="$WL_SOCKET" --config="$ini"
+    WL_WESTON=$XH_PID
+    local h1 h2
+    if ! xh_poll "$XH_TIMEOUT" test -S "$XDG_RUNTIME_DIR/$WL_SOCKET" ||
+        ! xh_poll "$XH_TIMEOUT" wl__has_host X2; then
+        xh_show_log weston.log
+        return 1
+    fi
+    h1=$(wl__host_window X1) h2=$(wl__host_window X2)
+    OUT1=$(wl__rect "$h1")
+    local w1=${OUT1%%x*} size2
+    size2=$(wl__rect "$h2")
+    size2=${size2%%+*}
+    OUT2=$size2+$((w1 + 20))+0
+    xdotool windowmove "$h2" $((w1 + 20)) 0
+    xh_poll "$XH_TIMEOUT" wl__at "$h2" "$OUT2" || xh_error "weston's second output did not move"
+}
+
+# wl__shows_desktop FILE RECT: the desktop's colour is among the pixels of RECT.
+wl__shows_desktop() {
+    local colours
+    colours=$(xh_colours "$1" "$2") && [[ $'\n'$colours$'\n' == *$'\n'#$BACKGROUND$'\n'* ]]
+}
+
+# Both outputs show the desktop, and the screen is as it was in the last screenshot.
+wl__desktop_still() {
+    local shot=$XH_TMP/desktop.png
+    xh_screenshot "$shot" || return 1
+    if [ "$(xh_diff_count "$shot" "$XH_TMP/before.png" 2>/dev/null)" != 0 ]; then
+        mv "$shot" "$XH_TMP/before.png"
+        return 1
+    fi
+    wl__shows_desktop "$shot" "$OUT1" && wl__shows_desktop "$shot" "$OUT2"
+}
+
+WL_BOX=
+wl__found_main() {
+    local shot=$XH_TMP/found.png box
+    xh__dead "$APP_PID" && return 0
+    xh_screenshot "$shot" || return 1
+    # The bounding box of the changed pixels: the main window with the frame Qt draws for it,
+    # the same in two screenshots in a row.
+    box=$(convert "$XH_TMP/before.png" "$shot" -compose difference -composite -threshold 0 \
+        -bordercolor black -border 1 -format '%@' info: 2>/dev/null)
+    [ "$box" = "$WL_BOX" ] || {
+        WL_BOX=$box
+        return 1
+    }
+    [[ $box =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] || return 1
+    local fw=${BASH_REMATCH[1]} fh=${BASH_REMATCH[2]} fx=$((BASH_REMATCH[3] - 1)) fy=$((BASH_REMATCH[4] - 1))
+    local cw ch
+    read -r cw ch <<<"$E2E_MAIN_SIZE"
+    ((fw >= cw && fh >= ch)) || return 1
+    # The frame is as wide on the left, the right and at the bottom; the title bar is on top.
+    local side=$(((fw - cw) / 2))
+    MAIN_X=$((fx + side)) MAIN_Y=$((fy + fh - ch - side))
+}
+
+# wl_app_start SETTINGS_DIR: starts the program on weston with the pointer in the bottom-right
+# corner of output 1, so that the main window opens there, and finds the main window.
+wl_app_start() {
+    xh__parse_monitor "$OUT1"
+    xh_move $((XH__X + XH__W - 1)) $((XH__Y + XH__H - 1)) || return 1
+    : >"$XH_TMP/before.png"
+    xh_poll "$XH_TIMEOUT" wl__desktop_still || {
+        xh_error "weston's desktop is not drawn, or never still"
+        return 1
+    }
+    APP_SETTINGS=$1
+    APP_LOG=app-$RANDOM$RANDOM.log
+    # shellcheck disable=SC2034 # read by e2elib.sh
+    APP_START_US=$(xh__now_us)
+    xh_spawn_isolated "$APP_SETTINGS" "$APP_LOG" env -u DISPLAY QT_QPA_PLATFORM=wayland \
+        WAYLAND_DISPLAY="$WL_SOCKET" "$E2E_APP" || return 1
+    APP_PID=$XH_PID
+    MAIN_X=''
+    WL_BOX=
+    if ! xh_poll "$XH_TIMEOUT" wl__found_main || [ -z "$MAIN_X" ]; then
+        xh_show_log "$APP_LOG"
+        return 1
+    fi
+}
+
+wl_client() { echo "$((MAIN_X + $1)) $((MAIN_Y + $2))"; }
+
+# wl_preview: the preview's rectangle, WxH+X+Y.
+wl_preview() {
+    local x y
+    read -r x y <<<"$E2E_PREVIEW_AT"
+    echo "192x108+$((MAIN_X + x))+$((MAIN_Y + y))"
+}
+
+# shellcheck disable=SC2046 # two numbers
+wl_click() { xh_click $(wl_client "$1" "$2"); }
+
+# wl__masked FILE: a screenshot with the main window's preview, which moves all the time, and the
+# button last clicked, whose hover state may change with the focus, blacked out.
+WL_BUTTON="0,0 0,0"
+wl__masked() {
+    local x y
+    # shellcheck disable=SC2046,SC2086
+    read -r x y <<<"$(wl_client $E2E_PREVIEW_AT)"
+    xh_screenshot "$1" && convert "$1" -fill black \
+        -draw "rectangle $x,$y $((x + 191)),$((y + 107))" -draw "rectangle $WL_BUTTON" "png:$1"
+}
+
+# wl__changed RECT FILE: the screen's pixels in RECT differ from FILE.
+wl__changed() {
+    xh_screenshot "$XH_TMP/changed.png" "$1" &&
+        [ "$(xh_diff_count "$XH_TMP/changed.png" "$2")" != 0 ]
+}
+
+# The screen, but the preview, is as in the last call's screenshot (in still.png).
+wl__settled() {
+    wl__masked "$XH_TMP/now.png" || return 1
+    [ "$(xh_diff_count "$XH_TMP/now.png" "$XH_TMP/still.png" 2>/dev/null)" = 0 ] && return 0
+    mv "$XH_TMP/now.png" "$XH_TMP/still.png"
+    return 1
+}
+
+wl__box_up() {
+    wl__masked "$XH_TMP/now.png" &&
+        [ "$(xh_diff_count "$XH_TMP/now.png" "$XH_TMP/still.png")" != 0 ]
+}
+
+# wl_open_box X Y: clicks a point of the main window's client area and waits for a box to open
+# there, seen as a change anywhere but in the preview.
+wl_open_box() {
+    local x y
+    read -r x y <<<"$(wl_client "$1" "$2")"
+    xh_move "$x" "$y" || return 1
+    WL_BUTTON="$((x - 40)),$((y - 12)) $((x + 40)),$((y + 12))"
+    : >"$XH_TMP/still.png"
+    xh_poll "$XH_TIMEOUT" wl__settled || return 1
+    xdotool click 1
+    xh_poll "$XH_TIMEOUT" wl__box_up || {
+        xh_error "no box opened"
+        return 1
+    }
+}
+
+wl__box_gone() { ! wl__box_up; }
+
+# wl_activate: presses "Activate Glowsweep" and confirms with Return: the box is the active window.
+wl_activate() {
+    # shellcheck disable=SC2086
+    wl_open_box $E2E_APPLY_AT && xh_key Return
+}
+
+# wl_unwashed WHAT RECT: a check that the output shows the desktop, so no wash covers it.
+wl__unwashed() { xh_screenshot "$XH_TMP/unwashed.png" && wl__shows_desktop "$XH_TMP/unwashed.png" "$1"; }
+wl_unwashed() {
+    if xh_poll "$XH_TIMEOUT" wl__unwashed "$2"; then
+        check "$1" unwashed unwashed
+    else
+        fail "$1" "$2 never showed the desktop's colour #$BACKGROUND"
+    fi
+}
+
+# wl_close WHAT ITEM: activates the main window by a click on the list's (selected) item, then Esc
+# while idle ends the program; a check.
+wl_close() {
+    local status=0
+    select_monitor_wl "$2"
+    xh_key Escape
+    xh_wait_exit "$APP_PID" || status=$?
+    [ "$status" -eq 0 ] || xh_show_log "$APP_LOG"
+    check "$1" 0 "$status"
+}
+
+# Two outputs of different sizes: "All Monitors" ended by Esc, then "Selected Monitor" on
+# monitor 2, chosen in the window, ended by a click.
+two_outputs() {
+    wl_start_weston 1280x720 1 1024x768 1 || {
+        fail "weston starts with two outputs"
+        return 1
+    }
+    local settings first=1,2,2,2 second=2,1,3,1 # records as "H,V,S,B"
+    settings=$(xh_tempdir settings)
+    write_settings "$settings" "Config(Activate=1)" \
+        "AddMonitor(ScanRate=2,BarSize=2,HBars=1,VBars=2)" \
+        "AddMonitor(ScanRate=3,BarSize=1,HBars=2,VBars=1)"
+    # What the program asks of the session bus to keep the display awake: the desktop's screen
+    # saver, then the portal (nothing answers here; the asking is what counts).
+    xh_spawn inhibit.log dbus-monitor --session \
+        "type='method_call',interface='org.freedesktop.ScreenSaver',member='Inhibit'" \
+        "type='method_call',interface='org.freedesktop.portal.Inhibit',member='Inhibit'"
+    xh_wait_output inhibit.log NameAcquired || fail "dbus-monitor watches the session bus"
+    wl_app_start "$settings" || {
+        fail "program starts on weston" "no main window"
+        return 1
+    }
+    # The main window was found where its preview shows monitor 1's pattern.
+    wait_match "main window found: its preview shows monitor 1's record" \
+        "$(wl_preview):$first" || return 1
+
+    # The about box opens over the main window and takes the keyboard: Esc closes it.
+    if wl_open_box 405 37; then # "About" (MonitorsGB 274,6; button 92,20, 78x23)
+        xh_key Escape
+        if xh_poll "$XH_TIMEOUT" wl__box_gone; then
+            check "the about box opens, and Esc closes it" closed closed
+        else
+            fail "Esc closes the about box"
+        fi
+    else
+        fail "the about box opens"
+    fi
+
+    check "no request to keep the display awake before the wash" 0 \
+        "$(grep -c 'member=Inhibit$' "$XH_TMP/inhibit.log" || true)"
+    # The pointer rests on output 1's wash, so the match also shows that its cursor is hidden.
+    wl_activate || fail "All Monitors: Activate pressed and confirmed"
+    wait_match "All Monitors: each output edge to edge with its own record's pattern" \
+        "$OUT1:$first" "$OUT2:$second"
+    if xh_wait_output inhibit.log 'interface=org.freedesktop.ScreenSaver; member=Inhibit$'; then
+        check "the wash asks the session bus to keep the display awake" asked asked
+    else
+        fail "the wash asks the session bus to keep the display awake"
+    fi
+    xh_key Escape
+    wl_unwashed "All Monitors: Esc ends the wash on output 1" "$OUT1"
+    wl_unwashed "All Monitors: Esc ends the wash on output 2" "$OUT2"
+
+    # Dragged by its background, the window moves with the pointer: the compositor moves it,
+    # once the program has asked it to on the press, which weston shows with a grabbing hand.
+    local px py dx=40 dy=30
+    xh__parse_monitor "$OUT1"
+    ((MAIN_X + 231 < XH__X + XH__W / 2)) || dx=-40
+    ((MAIN_Y + 205 < XH__Y + XH__H / 2)) || dy=-30
+    read -r px py <<<"$(wl_client 290 316)" # on the label "Activate on :"
+    local sprite=48x48+$((px - 24))+$((py - 24))
+    xh_move "$px" "$py" && xh_screenshot "$XH_TMP/pointer.png" "$sprite" && xdotool mousedown 1
+    if xh_poll "$XH_TIMEOUT" wl__changed "$sprite" "$XH_TMP/pointer.png"; then
+        xdotool mousemove_relative -- "$dx" "$dy" mouseup 1
+        MAIN_X=$((MAIN_X + dx)) MAIN_Y=$((MAIN_Y + dy))
+        wait_match "dragged by its background, the window follows the pointer" "$(wl_preview):$first"
+    else
+        xdotool mouseup 1
+        fail "a press on the window's background starts a move" "the pointer never changed"
+    fi
+
+    select_monitor_wl 1
+    # The focus is in the list: Tab to "Activate on", Up to "Selected Monitor".
+    xh_key Tab Up
+    wl_activate || fail "Selected Monitor: Activate pressed and confirmed"
+    wait_match "Selected Monitor on monitor 2: output 2 washed with its record" "$OUT2:$second"
+    wl_unwashed "Selected Monitor on monitor 2: output 1 keeps the desktop" "$OUT1"
+    xh__parse_monitor "$OUT2"
+    xh_click $((XH__X + XH__W / 2)) $((XH__Y + XH__H / 2))
+    wl_unwashed "Selected Monitor: a click ends the wash" "$OUT2"
+
+    wl_close "two outputs: Esc while idle ends the program" 1
+}
+
+# select_monitor_wl INDEX: clicks the monitor's item in the list.
+select_monitor_wl() {
+    local lx ly
+    read -r lx ly <<<"$E2E_LIST_AT"
+    wl_click $((lx + 80)) $((ly + $1 * E2E_LIST_ITEM + E2E_LIST_ITEM / 2))
+}
+
+# Output 2 at scale 2: its wash is drawn in the output's physical pixels, so its bars are as
+# thick as the physical width makes them, and it still fills the output.
+scaled_output() {
+    wl_start_weston 800x600 1 640x384 2 || {
+        fail "weston starts with an output at scale 2"
+        return 1
+    }
+    check "output 2's window has the physical size" 1280x768 "${OUT2%%+*}"
+    local settings first=0,3,2,2 second=2,2,1,4
+    settings=$(xh_tempdir settings)
+    write_settings "$settings" "Config(Activate=1)" \
+        "AddMonitor(ScanRate=2,BarSize=2,HBars=0,VBars=3)" \
+        "AddMonitor(ScanRate=1,BarSize=4,HBars=2,VBars=2)"
+    wl_app_start "$settings" || {
+        fail "program starts on weston at scale 2" "no main window"
+        return 1
+    }
+    wait_match "scale 2: main window found by its preview" "$(wl_preview):$first" || return 1
+    wl_activate || fail "scale 2: Activate pressed and confirmed"
+    wait_match "scale 2: each output's physical pixels washed with its own record" \
+        "$OUT1:$first" "$OUT2:$second"
+    xh__parse_monitor "$OUT2"
+    xh_click $((XH__X + 5)) $((XH__Y + 5))
+    wl_unwashed "scale 2: a click ends the wash" "$OUT2"
+    wl_close "scale 2: Esc while idle ends the program" 0
+}
+
+xh_start_xorg 2400x1100+0+0 || exit 1
+two_outputs || true
+[ -n "${WL_WESTON:-}" ] && xh_stop "$WL_WESTON"
+scaled_output || true
+e2e_finish
