@@ -1,5 +1,7 @@
 #pragma once
 
+#include "wash/renderbars.h"
+
 #include <QByteArray>
 #include <QPoint>
 #include <QWidget>
@@ -120,6 +122,10 @@ private:
 
     ScreenSaverInhibitor *Inhibitor;
     bool StoppingWash = false;
+    // The white columns and rows the preview picture holds, valid while the picture's cache
+    // key is PreviewKey: a tick that would paint the same frame again leaves it alone.
+    BarSpans PreviewSpans;
+    qint64 PreviewKey = 0;
     // A move of the window by its background, where this program places its own windows.
     Qt::MouseButton DragButton = Qt::NoButton;
     QPoint DragOffset;
