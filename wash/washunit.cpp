@@ -183,7 +183,7 @@ void TWashForm::PrepareBitmap()
 
 QSize TWashForm::PhysicalClientSize() const
 {
-    // Rounded as the backing store rounds it, so bitmap and window pixels correspond.
+    // Rounded as the backing store rounds it, so frame and window pixels correspond.
     return size() * devicePixelRatio();
 }
 
