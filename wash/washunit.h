@@ -71,9 +71,9 @@ private:
     void MonitorGeometryChanged(const QRect &geometry);
 
     // The frame is held as its white columns and rows, not as a bitmap: the window system's
-    // backing store already keeps every pixel on screen, and a tick changes only the pixels
-    // that update() hands back to paintEvent. A bitmap of our own would double the memory of
-    // a wash and cost a full-monitor write per tick, and buy nothing the spans cannot give.
+    // backing store already keeps every pixel on screen, a tick changes only the pixels that
+    // update() hands back to paintEvent, and the spans give the colour of any of them. A
+    // bitmap of our own would double the memory of a wash and buy nothing.
     QSize FrameSize;         // physical size of the frame; empty until shown
     qreal FrameDpr = 1;      // device pixel ratio the frame was prepared for
     BarSpans ShownSpans;     // white columns and rows of the frame last handed to update()
