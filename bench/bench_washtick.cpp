@@ -1,5 +1,7 @@
 // One tick of an "All Monitors" wash on three 3840 x 2160 monitors, painting included: the
-// bitmaps are rendered and the changed regions are drawn to the (offscreen) window surfaces.
+// changed regions are drawn to the (offscreen) window surfaces. WashTickFullRepaint redraws
+// every pixel of every window at each tick instead, as a wash did before it drew only what
+// changes; the two are measured in one run for their ratio.
 //   build/bench/bench_washtick
 #include "app/gswglobals.h"
 #include "ui/gswmainunit.h"
@@ -12,7 +14,7 @@
 
 namespace {
 
-void WashTick(benchmark::State &state)
+void Wash(benchmark::State &state, bool fullRepaint)
 {
     QTemporaryDir dir;
     const QByteArray folder = QFile::encodeName(dir.path());
@@ -31,6 +33,10 @@ void WashTick(benchmark::State &state)
     QCoreApplication::processEvents();
     for (auto _ : state) {
         form.WashTimerTimer();
+        if (fullRepaint) {
+            for (TWashForm *w : *WashWindowList)
+                w->update();
+        }
         QCoreApplication::processEvents(); // the paint events the tick asked for
     }
     state.counters["windows"] = static_cast<double>(WashWindowList->size());
@@ -40,7 +46,18 @@ void WashTick(benchmark::State &state)
 
 } // namespace
 
+void WashTick(benchmark::State &state)
+{
+    Wash(state, false);
+}
+
+void WashTickFullRepaint(benchmark::State &state)
+{
+    Wash(state, true);
+}
+
 BENCHMARK(WashTick)->Arg(1)->Arg(20)->Unit(benchmark::kMillisecond);
+BENCHMARK(WashTickFullRepaint)->Arg(1)->Arg(20)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {

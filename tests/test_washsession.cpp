@@ -34,6 +34,26 @@ class TestWashSession : public QObject {
         return box;
     }
 
+    /// Counts the paint events `widget` receives while it lives.
+    class PaintCounter : public QObject {
+    public:
+        PaintCounter(QWidget *widget, int &painted)
+            : count(painted)
+        {
+            widget->installEventFilter(this);
+        }
+
+    protected:
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            count += event->type() == QEvent::Paint;
+            return false;
+        }
+
+    private:
+        int &count;
+    };
+
     static QImage Expected(QSize size, const MonitorSettings &r, int64_t frame)
     {
         QImage img(size, QImage::Format_RGB32);
@@ -240,6 +260,39 @@ private slots:
         const int64_t frame = FrameCounter;
         form->WashTimerTimer();
         QCOMPARE(form->MonitorImage->Picture(), Expected(QSize(192, 108), r, frame));
+    }
+
+    // Over four ticks from a multiple of four, the preview is painted and redrawn only at the
+    // ticks whose frame differs from the one it shows, and shows the current frame throughout.
+    void previewRedrawsOnlyChangedFrames_data()
+    {
+        QTest::addColumn<int>("bars");
+        QTest::addColumn<int>("scanRate");
+        QTest::addColumn<int>("redraws");
+        QTest::newRow("no bars stay black") << 0 << 2 << 0;
+        QTest::newRow("very slow steps once") << 1 << 0 << 1;
+        QTest::newRow("normal steps every tick") << 1 << 2 << 4;
+    }
+    void previewRedrawsOnlyChangedFrames()
+    {
+        QFETCH(int, bars);
+        QFETCH(int, scanRate);
+        QFETCH(int, redraws);
+        MonitorSettings &r = (*MonitorSettingsList)[0];
+        r.HBars = r.VBars = bars;
+        r.ScanRate = scanRate;
+        FrameCounter += 4 - FrameCounter % 4;
+        form->WashTimerTimer();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+        int painted = 0;
+        PaintCounter counter(form->MonitorImage, painted);
+        for (int i = 0; i < 4; ++i) {
+            const int64_t frame = FrameCounter;
+            form->WashTimerTimer();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+            QCOMPARE(form->MonitorImage->Picture(), Expected(QSize(192, 108), r, frame));
+        }
+        QCOMPARE(painted, redraws);
     }
 
     void aControlChangeShowsOnTheWashAtTheNextTick()

@@ -196,6 +196,9 @@ void TGswMainForm::CreateComponents()
     LabelVBars = label(QStringLiteral("Vertical bar(s)"), PreviewGB, 18, 330);
     MonitorImage = new TImage(PreviewGB);
     MonitorImage->setGeometry(30, 42, 192, 108);
+    // The preview's opaque picture covers it whole, so its repaint at every tick draws only
+    // the picture, not the group box and the monitor picture beneath it.
+    MonitorImage->setAttribute(Qt::WA_OpaquePaintEvent);
     LabelBarSize = label(QStringLiteral("Glowsweep bar size"), PreviewGB, 18, 298);
     VBarEdit = barEdit(PreviewGB, {138, 326, 80, 21});
     HBarEdit = barEdit(PreviewGB, {138, 358, 80, 21});
@@ -842,8 +845,15 @@ void TGswMainForm::WashTimerTimer()
         const int i = MonitorList->currentRow();
         if (i >= 0 && i < MonitorList->count() && i < MonitorSettingsList->size()) {
             const MonitorSettings &r = (*MonitorSettingsList)[i];
-            RenderBars(MonitorImage->Picture(), r.HBars, r.VBars, r.ScanRate, r.BarSize);
-            MonitorImage->update();
+            QImage &picture = MonitorImage->Picture();
+            BarSpans spans = ComputeBarSpans(picture.width(), picture.height(), r.HBars, r.VBars,
+                                             r.ScanRate, r.BarSize, FrameCounter);
+            if (spans != PreviewSpans || picture.cacheKey() != PreviewKey) {
+                RenderBars(picture, r.HBars, r.VBars, r.ScanRate, r.BarSize);
+                MonitorImage->update();
+                PreviewSpans = std::move(spans);
+                PreviewKey = picture.cacheKey();
+            }
         }
     }
     ++FrameCounter;

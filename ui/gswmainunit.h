@@ -1,5 +1,7 @@
 #pragma once
 
+#include "wash/renderbars.h"
+
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QPoint>
@@ -157,6 +159,10 @@ private:
     bool UnattendedWash = false;         // the running wash was started by StartUnattendedWash
     bool UnattendedClose = false;        // its time is up and the window is closing
     QDeadlineTimer WashDeadline;
+    // The white columns and rows the preview picture holds, valid while the picture's cache
+    // key is PreviewKey: a tick that would paint the same frame again leaves it alone.
+    BarSpans PreviewSpans;
+    qint64 PreviewKey = 0;
     // A move of the window by its background, where this program places its own windows.
     Qt::MouseButton DragButton = Qt::NoButton;
     QPoint DragOffset;

@@ -181,11 +181,28 @@ void PaintBarSpans(QImage &Image, const BarSpans &spans)
     default:
         Image.convertTo(QImage::Format_RGB32);
     }
+    PaintBarSpans(Image, spans, Image.rect());
+}
+
+bool PaintBarSpans(QImage &Image, const BarSpans &spans, const QRect &area)
+{
+    switch (Image.format()) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+        break;
+    default:
+        return false;
+    }
+    const QRect r = area & Image.rect();
+    if (r.isEmpty())
+        return true;
 
     constexpr QRgb black = 0xff000000;
     constexpr QRgb white = 0xffffffff;
-    const int32_t w = Image.width();
-    const int32_t h = Image.height();
+    const int32_t left = r.left();
+    const int32_t right = r.right() + 1;
+    const int32_t w = r.width();
 
     // All bars are white on black, so the frame is a set of white columns and white rows.
     // It is written in one pass: a row under a horizontal bar is white, every other row is a
@@ -194,12 +211,12 @@ void PaintBarSpans(QImage &Image, const BarSpans &spans)
     uchar *const bits = Image.bits();
     const qsizetype stride = Image.bytesPerLine();
     const auto line = [&](int32_t y) {
-        return reinterpret_cast<QRgb *>(bits + y * stride);
+        return reinterpret_cast<QRgb *>(bits + y * stride) + left;
     };
     const auto lineBytes = static_cast<size_t>(w) * sizeof(QRgb);
     int32_t templateRow = -1;
     auto rowSpan = spans.rows.cbegin();
-    for (int32_t y = 0; y < h; ++y) {
+    for (int32_t y = r.top(); y <= r.bottom(); ++y) {
         while (rowSpan != spans.rows.cend() && rowSpan->second <= y)
             ++rowSpan;
         QRgb *const row = line(y);
@@ -207,11 +224,14 @@ void PaintBarSpans(QImage &Image, const BarSpans &spans)
             std::fill_n(row, w, white);
         } else if (templateRow < 0) {
             std::fill_n(row, w, black);
-            for (const auto &[from, to] : spans.columns)
-                std::fill(row + std::clamp(from, 0, w), row + std::clamp(to, 0, w), white);
+            for (const auto &[from, to] : spans.columns) {
+                std::fill(row + std::clamp(from, left, right) - left,
+                          row + std::clamp(to, left, right) - left, white);
+            }
             templateRow = y;
         } else {
             std::memcpy(row, line(templateRow), lineBytes);
         }
     }
+    return true;
 }

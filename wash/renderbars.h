@@ -52,6 +52,12 @@ BarSpans ComputeBarSpans(int32_t width, int32_t height, int32_t HBars, int32_t V
 /// as well computes them once. Converts `Image` to 32 bits as RenderBars does.
 void PaintBarSpans(QImage &Image, const BarSpans &spans);
 
+/// Paints only the pixels of `area` with the frame of `spans`, leaving the rest of `Image`
+/// as it is; a frame kept up to date this way needs only the pixels whose colour changes.
+/// Writes into the image's own memory, so `Image` must be a 32-bit image (RGB32, ARGB32 or
+/// ARGB32_Premultiplied); another format is left alone and the result is false.
+bool PaintBarSpans(QImage &Image, const BarSpans &spans, const QRect &area);
+
 /// Paints one frame of the wash pattern: `Image` black, crossed by white bars whose
 /// places follow `FrameCounter`. The frame depends only on the image's size, the four
 /// settings and the counter; nothing of the image's earlier content survives.

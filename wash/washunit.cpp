@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
@@ -63,6 +64,31 @@ QList<QRect> Pieces(const QRegion &region, int width)
     return pieces;
 }
 
+// The image the window system keeps the window in, when `painter` paints a window there
+// one-to-one: a 32-bit image of `size` physical pixels at ratio `dpr`, the window at its origin,
+// not shared. A piece of a frame is then written straight into it. Painting through the painter
+// clips every fill to the exposed region, and a grid of many thin bars makes that clip cost more
+// than redrawing the whole monitor. The pieces may reach beyond the exposed region, but only
+// over pixels that are the same in the new frame and the one kept there (the window system's
+// copy is outdated only inside the region), so writing them changes nothing.
+QImage *WindowImage(QPainter &painter, QSize size, qreal dpr)
+{
+    QPaintDevice *device = painter.paintEngine() ? painter.paintEngine()->paintDevice() : nullptr;
+    if (!device || device->devType() != QInternal::Image)
+        return nullptr;
+    auto *image = static_cast<QImage *>(device);
+    const QTransform &toDevice = painter.deviceTransform();
+    const bool oneToOne = toDevice.type() <= QTransform::TxScale && toDevice.m11() == dpr &&
+                          toDevice.m22() == dpr && toDevice.dx() == 0 && toDevice.dy() == 0;
+    const bool bits32 = image->format() == QImage::Format_RGB32 ||
+                        image->format() == QImage::Format_ARGB32 ||
+                        image->format() == QImage::Format_ARGB32_Premultiplied;
+    return oneToOne && bits32 && image->size() == size && image->devicePixelRatio() == dpr &&
+                   image->isDetached()
+               ? image
+               : nullptr;
+}
+
 bool IsWayland()
 {
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
@@ -110,7 +136,7 @@ TWashForm::TWashForm(QWidget *owner)
     : QWidget(owner, Qt::Window | Qt::FramelessWindowHint)
     , LossFilter(std::make_unique<WindowLossFilter>(this))
 {
-    // paintEvent covers every exposed pixel, black where the bitmap does not reach, so the
+    // paintEvent covers every exposed pixel, black where the frame does not reach, so the
     // window never shows a background of another colour; the palette says black to anything
     // that paints a background regardless.
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -151,30 +177,39 @@ void TWashForm::ShowOnMonitor(QScreen *screen, const QRect &monitorRect)
 void TWashForm::RenderFrame(int32_t HBars, int32_t VBars, int32_t ScanRate, int32_t BarSize,
                             int64_t FrameCounter)
 {
-    if (isVisible() &&
-        (Bitmap.size() != PhysicalClientSize() || Bitmap.devicePixelRatio() != devicePixelRatio()))
+    if (isVisible() && (FrameSize != PhysicalClientSize() || FrameDpr != devicePixelRatio()))
         PrepareBitmap();
-    if (Bitmap.isNull())
+    if (FrameSize.isEmpty())
         return;
 
-    BarSpans spans = ComputeBarSpans(Bitmap.width(), Bitmap.height(), HBars, VBars, ScanRate,
+    BarSpans spans = ComputeBarSpans(FrameSize.width(), FrameSize.height(), HBars, VBars, ScanRate,
                                      BarSize, FrameCounter);
-    PaintBarSpans(Bitmap, spans); // RenderBars, with the spans kept for the update below
     if (RepaintAll) {
         update();
         RepaintAll = false;
-    } else {
+    } else if (spans != ShownSpans) {
         // Handing the window system one more rectangle costs about as much as copying two
         // thousand more pixels (measured under Xorg), so a region of very many rectangles, as
         // many thin bars make, goes out as its bounding rectangle.
         constexpr qsizetype PixelsPerRectangle = 2048;
         const QRegion changed = ChangedRegion(ShownSpans, spans);
-        if (changed.rectCount() > Bitmap.sizeInBytes() / 4 / PixelsPerRectangle)
+        const qsizetype area = qsizetype{FrameSize.width()} * FrameSize.height();
+        if (changed.rectCount() > area / PixelsPerRectangle)
             update(changed.boundingRect());
         else if (!changed.isEmpty())
             update(changed);
     }
     ShownSpans = std::move(spans);
+}
+
+QImage TWashForm::GsImage() const
+{
+    if (FrameSize.isEmpty())
+        return {};
+    QImage image(FrameSize, QImage::Format_RGB32);
+    PaintBarSpans(image, ShownSpans);
+    image.setDevicePixelRatio(FrameDpr);
+    return image;
 }
 
 void TWashForm::FormShow()
@@ -185,18 +220,15 @@ void TWashForm::FormShow()
 
 void TWashForm::PrepareBitmap()
 {
-    const QSize size = PhysicalClientSize();
-    if (Bitmap.size() != size)
-        Bitmap = QImage(size, QImage::Format_RGB32); // null if empty or out of memory
-    Bitmap.setDevicePixelRatio(devicePixelRatio());
-    Bitmap.fill(Qt::black);
+    FrameSize = PhysicalClientSize();
+    FrameDpr = devicePixelRatio();
     ShownSpans = {};
     RepaintAll = true;
 }
 
 QSize TWashForm::PhysicalClientSize() const
 {
-    // Rounded as the backing store rounds it, so bitmap and window pixels correspond.
+    // Rounded as the backing store rounds it, so frame and window pixels correspond.
     return size() * devicePixelRatio();
 }
 
@@ -207,7 +239,7 @@ QSize TWashForm::PhysicalClientSize() const
 // paint system rounds it to whole device pixels (any rounding that keeps whole numbers).
 QRegion TWashForm::ChangedRegion(const BarSpans &shown, const BarSpans &next) const
 {
-    const qreal dpr = Bitmap.devicePixelRatio();
+    const qreal dpr = FrameDpr;
     const auto logical = [dpr](const std::pair<int32_t, int32_t> &span) {
         const auto from = static_cast<int>(std::floor(span.first / dpr));
         const auto to = static_cast<int>(std::ceil(span.second / dpr));
@@ -268,26 +300,43 @@ void TWashForm::resizeEvent(QResizeEvent *event)
 void TWashForm::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
-    const QSizeF covered = Bitmap.deviceIndependentSize();
-    if (Bitmap.isNull() || covered.width() < width() || covered.height() < height())
+    if (FrameSize.isEmpty()) {
         painter.fillRect(rect(), Qt::black);
-    if (Bitmap.isNull())
         return;
-    // One bitmap pixel per device pixel, copied in device coordinates. At a fractional scale
-    // a logical rectangle may begin or end inside a device pixel, and a bitmap drawn scaled
-    // into it lets the paint engine round target and source apart, shifting a bar's edge by
-    // a pixel (Qt 6.8 at 150 %). The system clip keeps the copy to the exposed pixels.
+    }
     // The exposed region of a tick is a grid of columns and rows, held as many small
-    // rectangles; drawn as whole columns and rows, each clipped to a plain rectangle, it
-    // takes a few dozen blits instead of thousands of small draws.
-    const QTransform toDevice = painter.deviceTransform();
-    painter.setWorldTransform(toDevice.inverted());
-    const QImage pixels(Bitmap.constBits(), Bitmap.width(), Bitmap.height(), Bitmap.bytesPerLine(),
-                        Bitmap.format()); // the same pixels, at a device pixel ratio of 1
+    // rectangles; whole columns and rows cover it with a few dozen pieces, in physical pixels.
+    const qreal dpr = FrameDpr;
+    QList<QRect> areas;
     for (const QRect &piece : Pieces(event->region(), width())) {
-        const QRect source = toDevice.mapRect(QRectF(piece)).toAlignedRect() & pixels.rect();
-        painter.setClipRect(source);
-        painter.drawImage(source.topLeft(), pixels, source);
+        areas.append(
+            QRectF(piece.x() * dpr, piece.y() * dpr, piece.width() * dpr, piece.height() * dpr)
+                .toAlignedRect());
+    }
+    if (QImage *store = WindowImage(painter, FrameSize, dpr)) {
+        for (const QRect &area : std::as_const(areas))
+            PaintBarSpans(*store, ShownSpans, area);
+        return;
+    }
+
+    // Black, then the white columns and rows across each piece; whatever lies beyond the
+    // frame stays black.
+    if (dpr != 1)
+        painter.setWorldTransform(QTransform::fromScale(1 / dpr, 1 / dpr));
+    const QRect frame(QPoint(0, 0), FrameSize);
+    for (const QRect &area : std::as_const(areas)) {
+        painter.fillRect(area, Qt::black);
+        const QRect inside = area & frame;
+        for (const auto &[from, to] : ShownSpans.columns) {
+            const QRect column = QRect(from, inside.top(), to - from, inside.height()) & inside;
+            if (!column.isEmpty())
+                painter.fillRect(column, Qt::white);
+        }
+        for (const auto &[from, to] : ShownSpans.rows) {
+            const QRect row = QRect(inside.left(), from, inside.width(), to - from) & inside;
+            if (!row.isEmpty())
+                painter.fillRect(row, Qt::white);
+        }
     }
 }
 

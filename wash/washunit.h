@@ -33,13 +33,15 @@ public:
     /// the screen's size, and closes when the screen goes away or another program destroys it.
     void ShowOnMonitor(QScreen *screen, const QRect &monitorRect);
 
-    /// The 32-bit bitmap the window shows: the client size times the device pixel ratio,
-    /// with that ratio set, so one bitmap pixel is one physical pixel. Null until shown.
-    const QImage &GsImage() const { return Bitmap; }
+    /// The frame the window shows, as a 32-bit image made on demand: the client size times the
+    /// device pixel ratio, with that ratio set, so one image pixel is one physical pixel.
+    /// Black until the first tick after showing or resizing; null until shown.
+    QImage GsImage() const;
 
-    /// One tick: repaints the whole bitmap with RenderBars, then asks the window system to
+    /// One tick: works out the frame's white columns and rows and asks the window system to
     /// redraw only the columns and rows whose colour changed since the frame on screen (their
-    /// bounding rectangle when they are very many). The screen then shows exactly the bitmap.
+    /// bounding rectangle when they are very many); paintEvent draws them from the spans.
+    /// The screen then shows exactly the RenderBars image of the window's physical size.
     void RenderFrame(int32_t HBars, int32_t VBars, int32_t ScanRate, int32_t BarSize,
                      int64_t FrameCounter);
 
@@ -73,7 +75,12 @@ private:
     class WindowLossFilter;
     std::unique_ptr<WindowLossFilter> LossFilter;
 
-    QImage Bitmap;
+    // The frame is held as its white columns and rows, not as a bitmap: the window system's
+    // backing store already keeps every pixel on screen, a tick changes only the pixels that
+    // update() hands back to paintEvent, and the spans give the colour of any of them. A
+    // bitmap of our own would double the memory of a wash and buy nothing.
+    QSize FrameSize;         // physical size of the frame; empty until shown
+    qreal FrameDpr = 1;      // device pixel ratio the frame was prepared for
     BarSpans ShownSpans;     // white columns and rows of the frame last handed to update()
     bool RepaintAll = true;  // the next frame redraws the whole window
     bool ButtonDown = false; // a left press on this window awaits its release
