@@ -767,9 +767,12 @@ void TGswMainForm::EndWash()
     MonitorImage->show();
     ApplyButton->setText(ActivateText);
     StopWash();
-    // The wash windows had the keyboard; their owner takes it back, so that Esc reaches it.
-    if (isVisible())
-        activateWindow();
+    // The wash windows had the keyboard; their owner takes it back, so that Esc reaches it. Asked
+    // once the current event is done, and not if another wash has started by then.
+    QTimer::singleShot(0, this, [this] {
+        if (!WashActive && isVisible())
+            activateWindow();
+    });
 }
 
 void TGswMainForm::StartWash()
