@@ -11,5 +11,10 @@ set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# Qt's CMake packages are the Linux ones.
+# Packages may come from outside the MinGW root (Qt, below).
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
+# Qt's CMake packages are the Linux ones, in this machine's multiarch folder, which a search for
+# Windows does not look in.
+execute_process(COMMAND gcc -print-multiarch
+    OUTPUT_VARIABLE gsw_host_multiarch OUTPUT_STRIP_TRAILING_WHITESPACE)
+set(Qt6_DIR /usr/lib/${gsw_host_multiarch}/cmake/Qt6 CACHE PATH "The Linux Qt 6 CMake package")
