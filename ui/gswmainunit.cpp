@@ -335,12 +335,7 @@ void TGswMainForm::FormClose(QCloseEvent *event)
         event->accept();
         return;
     }
-    // A running wash ends as the button would end it, so that a failed save below leaves a
-    // window that tells the truth about what is running.
-    if (WashActive)
-        EndWash();
-    else
-        StopWash();
+    EndAnyWash();
     try {
         SaveSettings();
         event->accept();
@@ -364,12 +359,19 @@ void TGswMainForm::FormClose(QCloseEvent *event)
     }
 }
 
-void TGswMainForm::FormEndSession()
+// A running wash ends as the button would end it, so that a failed save after it leaves a
+// window that tells the truth about what is running.
+void TGswMainForm::EndAnyWash()
 {
     if (WashActive)
         EndWash();
     else
         StopWash();
+}
+
+void TGswMainForm::FormEndSession()
+{
+    EndAnyWash();
     try {
         SaveSettings();
     } catch (const SettingsFileError &e) {

@@ -145,6 +145,7 @@ private:
     void WashWindowReleased(TWashForm *form);
     void BeginWash();
     void EndWash();
+    void EndAnyWash();
     void WashEndTimerTimer();
     bool DragTo(const QPoint &globalPos);
     bool FormMouseFilter(QObject *watched, QMouseEvent *event);
@@ -154,7 +155,7 @@ private:
     bool ShownBefore = false;
     int FailedCloses = 0;
     bool SessionEnded = false;
-    int RowAtPress = -1; // the list's selected item when the last press on it began
+    int RowAtPress = -1;                 // the list's selected item when the last press on it began
     std::optional<int> UnattendedTarget; // what StartWash washes in place of the window's choice
     bool UnattendedWash = false;         // the running wash was started by StartUnattendedWash
     bool UnattendedClose = false;        // its time is up and the window is closing

@@ -5,6 +5,12 @@
 
 namespace {
 
+bool Is32BitFormat(QImage::Format format)
+{
+    return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32 ||
+           format == QImage::Format_ARGB32_Premultiplied;
+}
+
 // Floating-point intermediates are formed as long double, which on x86-64 (and i386) is the
 // 80-bit extended format with a 64-bit significand. That precision is part of the pattern:
 // on a 640-pixel image with 12 bars the last bar stands at Trunc(11 * s) = 628, where a
@@ -173,27 +179,15 @@ void PaintBarSpans(QImage &Image, const BarSpans &spans)
 {
     if (Image.isNull())
         return;
-    switch (Image.format()) {
-    case QImage::Format_RGB32:
-    case QImage::Format_ARGB32:
-    case QImage::Format_ARGB32_Premultiplied:
-        break;
-    default:
+    if (!Is32BitFormat(Image.format()))
         Image.convertTo(QImage::Format_RGB32);
-    }
     PaintBarSpans(Image, spans, Image.rect());
 }
 
 bool PaintBarSpans(QImage &Image, const BarSpans &spans, const QRect &area)
 {
-    switch (Image.format()) {
-    case QImage::Format_RGB32:
-    case QImage::Format_ARGB32:
-    case QImage::Format_ARGB32_Premultiplied:
-        break;
-    default:
+    if (!Is32BitFormat(Image.format()))
         return false;
-    }
     const QRect r = area & Image.rect();
     if (r.isEmpty())
         return true;
