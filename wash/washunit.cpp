@@ -9,6 +9,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -167,6 +168,7 @@ void TWashForm::ShowOnMonitor(QScreen *screen, const QRect &monitorRect)
         // the window keeps its screen and the request names the right output.
         setGeometry(monitorRect);
         showFullScreen();
+        KeepOnMonitor();
     } else {
         setGeometry(monitorRect);
         show();
@@ -256,6 +258,25 @@ QRegion TWashForm::ChangedRegion(const BarSpans &shown, const BarSpans &next) co
         region += QRect(0, y, width(), h);
     }
     return region & rect();
+}
+
+// A full-screen window stays on the output it was shown on, but Qt may be told otherwise.
+// Qt 6.8 follows the compositor's surface enter and leave events with a queued screen change,
+// and weston maps a new window on the output under the pointer for a moment before it moves
+// it to its own output. The queued change then lands after the window has already left that
+// output, and Qt takes the buffer scale from the wrong screen: on an output at scale 2 the
+// wash came out at half resolution, blurred by the compositor's upscaling. Putting the
+// window's screen back each time keeps the scale, and the frame, those of the monitor.
+void TWashForm::KeepOnMonitor()
+{
+    QWindow *window = windowHandle();
+    if (!window)
+        return;
+    disconnect(ScreenChangeConnection);
+    ScreenChangeConnection = connect(window, &QWindow::screenChanged, this, [this](QScreen *now) {
+        if (Monitor && now != Monitor)
+            windowHandle()->setScreen(Monitor);
+    });
 }
 
 void TWashForm::MonitorRemoved(QScreen *screen)

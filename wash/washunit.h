@@ -71,6 +71,7 @@ private:
     QRegion ChangedRegion(const BarSpans &shown, const BarSpans &next) const;
     void MonitorRemoved(QScreen *screen);
     void MonitorGeometryChanged(const QRect &geometry);
+    void KeepOnMonitor();
 
     class WindowLossFilter;
     std::unique_ptr<WindowLossFilter> LossFilter;
@@ -87,4 +88,5 @@ private:
     bool IsReleased = false;
     QPointer<QScreen> Monitor;
     QMetaObject::Connection MonitorGeometryConnection;
+    QMetaObject::Connection ScreenChangeConnection;
 };
