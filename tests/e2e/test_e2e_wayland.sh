@@ -224,6 +224,18 @@ wl_open_box() {
 
 wl__box_gone() { ! wl__box_up; }
 
+# wl_escape_box: Esc closes the box just opened. A box is drawn before the compositor hands
+# it the keyboard, and an Esc that comes in between goes to the main window, which the box
+# blocks; so Esc is pressed again while the box is still up after a few seconds.
+wl_escape_box() {
+    local i
+    for i in 1 2 3; do
+        xh_key Escape
+        xh_poll 5 wl__box_gone && return 0
+    done
+    return 1
+}
+
 # wl_activate: presses "Activate Glowsweep" and confirms with Return: the box is the active window.
 wl_activate() {
     # shellcheck disable=SC2086
@@ -279,8 +291,7 @@ two_outputs() {
 
     # The about box opens over the main window and takes the keyboard: Esc closes it.
     if wl_open_box 405 37; then # "About" (MonitorsGB 274,6; button 92,20, 78x23)
-        xh_key Escape
-        if xh_poll "$XH_TIMEOUT" wl__box_gone; then
+        if wl_escape_box; then
             check "the about box opens, and Esc closes it" closed closed
         else
             fail "Esc closes the about box"
@@ -305,22 +316,25 @@ two_outputs() {
     wl_unwashed "All Monitors: Esc ends the wash on output 2" "$OUT2"
 
     # Dragged by its background, the window moves with the pointer: the compositor moves it,
-    # once the program has asked it to on the press, which weston shows with a grabbing hand.
+    # once the program has asked it to on the press. weston keeps the window's offset from
+    # where the button went down, so the drag ends at the same place however late the move
+    # begins; until it has begun, the pointer is nudged once more at the end of the drag.
     local px py dx=40 dy=30
     xh__parse_monitor "$OUT1"
     ((MAIN_X + 231 < XH__X + XH__W / 2)) || dx=-40
     ((MAIN_Y + 205 < XH__Y + XH__H / 2)) || dy=-30
     read -r px py <<<"$(wl_client 290 316)" # on the label "Activate on :"
-    local sprite=48x48+$((px - 24))+$((py - 24))
-    xh_move "$px" "$py" && xh_screenshot "$XH_TMP/pointer.png" "$sprite" && xdotool mousedown 1
-    if xh_poll "$XH_TIMEOUT" wl__changed "$sprite" "$XH_TMP/pointer.png"; then
-        xdotool mousemove_relative -- "$dx" "$dy" mouseup 1
-        MAIN_X=$((MAIN_X + dx)) MAIN_Y=$((MAIN_Y + dy))
-        wait_match "dragged by its background, the window follows the pointer" "$(wl_preview):$first"
+    MAIN_X=$((MAIN_X + dx)) MAIN_Y=$((MAIN_Y + dy))
+    WL_DRAG_TO="$((px + dx)) $((py + dy))"
+    WL_DRAG_TARGET="$(wl_preview):$first"
+    if xh_move "$px" "$py" && xdotool mousedown 1 && xh_poll "$XH_TIMEOUT" wl__dragged; then
+        check "dragged by its background, the window follows the pointer" match match
     else
-        xdotool mouseup 1
-        fail "a press on the window's background starts a move" "the pointer never changed"
+        fail "dragged by its background, the window follows the pointer" \
+            "the preview never showed at $WL_DRAG_TARGET"
+        cat "$XH_TMP/match.err" >&2
     fi
+    xdotool mouseup 1
 
     select_monitor_wl 1
     # The focus is in the list: Tab to "Activate on", Up to "Selected Monitor".
@@ -333,6 +347,14 @@ two_outputs() {
     wl_unwashed "Selected Monitor: a click ends the wash" "$OUT2"
 
     wl_close "two outputs: Esc while idle ends the program" 1
+}
+
+# wl__dragged: with the button held, the pointer at the drag's end (given by WL_DRAG_TO, after a
+# nudge) and the main window's preview where the drag takes it (WL_DRAG_TARGET).
+wl__dragged() {
+    local x y
+    read -r x y <<<"$WL_DRAG_TO"
+    xdotool mousemove $((x + 1)) "$y" mousemove "$x" "$y" && matches_now "$WL_DRAG_TARGET"
 }
 
 # select_monitor_wl INDEX: clicks the monitor's item in the list.
