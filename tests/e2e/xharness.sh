@@ -332,86 +332,6 @@ xh__xrandr() {
 # One output drives a mode that spans the whole screen, since the server keeps the pointer inside
 # the outputs' area and clicks on the other monitors would miss.
 xh_start_xorg() {
-    xh__start_xorg "$@" || return 1
-    local name=gsw-span-${XH__BOX_W}x$XH__BOX_H
-    xh__mode "$XH__BOX_W" "$XH__BOX_H" "$name" || return 1
-    if ! xh__xrandr --addmode DUMMY0 "$name" ||
-        ! xh__xrandr --output DUMMY0 --mode "$name" --pos 0x0 --fb "${XH__BOX_W}x$XH__BOX_H" --dpi 96; then
-        xh_stop_server
-        return 1
-    fi
-
-    # A monitor that names the output replaces the one the server made for it, which would span
-    # everything; the others name no output.
-    local i=0 output monitor
-    for monitor in "$@"; do
-        xh__parse_monitor "$monitor"
-        output=none
-        name=GSW$((i + 1))
-        if [ "$i" -eq 0 ]; then
-            output=DUMMY0
-            name="*$name"
-        fi
-        if ! xh__xrandr --setmonitor "$name" \
-            "$XH__W/$((XH__W * 254 / 960))x$XH__H/$((XH__H * 254 / 960))+$XH__X+$XH__Y" "$output"; then
-            xh_stop_server
-            return 1
-        fi
-        i=$((i + 1))
-    done
-    XH_MONITORS=("$@")
-}
-
-# xh_start_xorg_outputs WxH+X+Y...: like xh_start_xorg, but every monitor is an output of the
-# dummy driver of its own (DUMMY0, DUMMY1, ...) with a CRTC of its own, as on a machine with
-# several graphics outputs. Programs that see only outputs, not RandR's monitors (Wine), see each
-# monitor. The pointer reaches only the monitors' areas.
-xh_start_xorg_outputs() {
-    xh__start_xorg "$@" || return 1
-    local i=0 monitor name made=" " args=(--fb "${XH__BOX_W}x$XH__BOX_H")
-    for monitor in "$@"; do
-        xh__parse_monitor "$monitor"
-        name=gsw-${XH__W}x$XH__H
-        if [[ $made != *" $name "* ]]; then
-            xh__mode "$XH__W" "$XH__H" "$name" || return 1
-            made+="$name "
-        fi
-        xh__xrandr --addmode "DUMMY$i" "$name" || {
-            xh_stop_server
-            return 1
-        }
-        args+=(--output "DUMMY$i" --mode "$name" --pos "${XH__X}x$XH__Y")
-        [ "$i" -eq 0 ] && args+=(--primary)
-        i=$((i + 1))
-    done
-    xh__xrandr "${args[@]}" --dpi 96 || {
-        xh_stop_server
-        return 1
-    }
-    XH_MONITORS=("$@")
-}
-
-# xh__mode WIDTH HEIGHT NAME: a new mode of exactly that size. cvt rounds the width up to a
-# multiple of 8; its timings stay valid for the exact size.
-xh__mode() {
-    local timing
-    read -r -a timing <<<"$(cvt "$1" "$2" 60 | sed -n 's/^Modeline "[^"]*" *//p')"
-    if [ "${#timing[@]}" -lt 9 ]; then
-        xh_error "cvt gave no mode for ${1}x$2"
-        xh_stop_server
-        return 1
-    fi
-    timing[1]=$1
-    timing[5]=$2
-    xh__xrandr --newmode "$3" "${timing[@]}" || {
-        xh_stop_server
-        return 1
-    }
-}
-
-# Starts the Xorg dummy server for xh_start_xorg*: checks the monitors and sets XH__BOX_W and
-# XH__BOX_H to their bounding box.
-xh__start_xorg() {
     [ $# -gt 0 ] || {
         xh_error "xh_start_xorg WxH+X+Y..."
         return 1
@@ -430,8 +350,7 @@ xh__start_xorg() {
         if ((XH__X + XH__W > width)); then width=$((XH__X + XH__W)); fi
         if ((XH__Y + XH__H > height)); then height=$((XH__Y + XH__H)); fi
     done
-    XH__BOX_W=$width
-    XH__BOX_H=$height
+
     local conf=$XH_TMP/xorg.conf
     cat >"$conf" <<'EOF'
 Section "ServerFlags"
@@ -466,6 +385,43 @@ EOF
         tail -n 30 "$XH_TMP/xorg.log" >&2 2>/dev/null
         return 1
     }
+
+    # cvt rounds the width up to a multiple of 8; its timings stay valid for the exact size.
+    local timing name=gsw-span-${width}x$height
+    read -r -a timing <<<"$(cvt "$width" "$height" 60 | sed -n 's/^Modeline "[^"]*" *//p')"
+    if [ "${#timing[@]}" -lt 9 ]; then
+        xh_error "cvt gave no mode for ${width}x$height"
+        xh_stop_server
+        return 1
+    fi
+    timing[1]=$width
+    timing[5]=$height
+    if ! xh__xrandr --newmode "$name" "${timing[@]}" ||
+        ! xh__xrandr --addmode DUMMY0 "$name" ||
+        ! xh__xrandr --output DUMMY0 --mode "$name" --pos 0x0 --fb "${width}x$height" --dpi 96; then
+        xh_stop_server
+        return 1
+    fi
+
+    # A monitor that names the output replaces the one the server made for it, which would span
+    # everything; the others name no output.
+    local i=0 output
+    for monitor in "$@"; do
+        xh__parse_monitor "$monitor"
+        output=none
+        name=GSW$((i + 1))
+        if [ "$i" -eq 0 ]; then
+            output=DUMMY0
+            name="*$name"
+        fi
+        if ! xh__xrandr --setmonitor "$name" \
+            "$XH__W/$((XH__W * 254 / 960))x$XH__H/$((XH__H * 254 / 960))+$XH__X+$XH__Y" "$output"; then
+            xh_stop_server
+            return 1
+        fi
+        i=$((i + 1))
+    done
+    XH_MONITORS=("$@")
 }
 
 # xh_start_dbus: a private session bus for the programs started afterwards (the X servers start
