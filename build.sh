@@ -40,8 +40,9 @@ test_packages=(
     desktop-file-utils appstream
     dpkg-dev file
 )
-# What running the Windows release needs: Wine, only where the Qt for Windows is built.
-windows_test_packages=(wine wine64)
+# What testing the Windows release needs, only where the Qt for Windows is built: Wine with the
+# fonts Windows programs expect, and wrestool to read the executable's icon.
+windows_test_packages=(wine wine64 fonts-wine icoutils)
 # What building the Debian package needs on top of the program's packages.
 package_packages=(dpkg-dev file)
 
@@ -65,9 +66,11 @@ install_missing() {
         sudo=(sudo)
     fi
     echo "build.sh: installing ${missing[*]}"
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-        "${missing[@]}"
+    # Another apt-get at work (an unattended upgrade) is waited for rather than failed on.
+    local apt=(apt-get -o DPkg::Lock::Timeout=600)
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive "${apt[@]}" update -qq
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive "${apt[@]}" install -y -qq \
+        --no-install-recommends "${missing[@]}"
 }
 
 configure() {
@@ -171,12 +174,20 @@ windows_system_dll() {
     advapi32 | authz | bcrypt | cfgmgr32 | comctl32 | comdlg32 | crypt32 | d2d1 | d3d9 | d3d11 | \
         d3d12 | dcomp | dwmapi | dwrite | dxgi | gdi32 | imm32 | iphlpapi | kernel32 | mpr | \
         msvcrt | netapi32 | ntdll | ole32 | oleaut32 | opengl32 | rpcrt4 | secur32 | setupapi | \
-        shell32 | shlwapi | user32 | userenv | uxtheme | version | winmm | winspool | ws2_32 | \
-        wtsapi32)
+        shcore | shell32 | shlwapi | user32 | userenv | uxtheme | version | winmm | winspool | \
+        ws2_32 | wtsapi32)
         return 0
         ;;
     esac
     return 1
+}
+
+# Copies an executable or DLL without its symbols, which only a debugger wants (MinGW-w64's
+# libstdc++ carries 20 MB of them).
+windows_copy_stripped() {
+    local target=$2
+    [ -d "$target" ] && target=$target/$(basename "$1")
+    x86_64-w64-mingw32-strip --strip-all -o "$target" "$1"
 }
 
 windows_imports() {
@@ -206,7 +217,7 @@ windows_add_dependencies() {
                 [ -n "$found" ] && break
             done
             [ -n "$found" ] || die "$(basename "$file") needs $dll, which is neither Windows' own nor found in ${search[*]}"
-            cp "$found" "$folder/"
+            windows_copy_stripped "$found" "$folder/"
             queue+=("$folder/$(basename "$found")")
         done < <(windows_imports "$file")
     done
@@ -239,7 +250,7 @@ build_windows() {
     local qt
     qt=$("$here/tools/build-windows-qt.sh" --print)
     "$here/tools/build-windows-qt.sh" --check ||
-        die "no current Qt for Windows in $qt; build it once with tools/build-windows-qt.sh (about half an hour on 2 cores)"
+        die "no current Qt for Windows in $qt; build it once with tools/build-windows-qt.sh (half an hour to an hour on 2 cores)"
     build_type=${BUILD_TYPE:-Release}
     configure -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-x86_64.cmake" -DGSW_WINDOWS_QT="$qt" \
         -DCMAKE_COMPILE_WARNING_AS_ERROR=ON -DGSW_TESTS=OFF -DGSW_BENCH=OFF
@@ -250,12 +261,12 @@ build_windows() {
     folder=$build_dir/$name
     rm -rf "$folder" "$folder.zip"
     mkdir -p "$folder/platforms" "$folder/styles" "$folder/licenses/qt"
-    x86_64-w64-mingw32-strip -o "$folder/glowsweep-wizard.exe" "$build_dir/glowsweep-wizard.exe"
+    windows_copy_stripped "$build_dir/glowsweep-wizard.exe" "$folder/"
     cp "$here/ui/help/help.html" "$folder/"
-    cp "$qt/plugins/platforms/qwindows.dll" "$folder/platforms/"
+    windows_copy_stripped "$qt/plugins/platforms/qwindows.dll" "$folder/platforms/"
     # Qt draws its widgets with the desktop's visual styles through this plugin.
     if [ -f "$qt/plugins/styles/qwindowsvistastyle.dll" ]; then
-        cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$folder/styles/"
+        windows_copy_stripped "$qt/plugins/styles/qwindowsvistastyle.dll" "$folder/styles/"
     else
         rmdir "$folder/styles"
     fi

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Windows program under Wine, on one monitor of the Xorg dummy server. Its release .zip is
 # unpacked into C:\Program Files of a fresh Wine prefix that has nothing else installed. Then:
-# the main window shows with its title; the first close creates C:\ProgramData\Glowsweep Wizard\
+# the executable carries the program's icon; the main window shows with its title; the first close creates C:\ProgramData\Glowsweep Wizard\
 # and writes the settings file there; the next run loads a file written by the settings codec,
 # a wash covers the monitor and shows the renderer's pattern edge to edge, Esc and a click each
 # stop it, every wash keeps the display on through SetThreadExecutionState and releases it at
@@ -10,17 +10,18 @@
 #   test_e2e_wine.sh RELEASE_FOLDER E2E_MATCHFRAME E2E_SETTINGSBYTES
 #
 # Exit 77 (skipped): not root (the Xorg dummy server), no Qt for Windows or no release .zip,
-# no Wine.
+# no Wine or no wrestool.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
 release=${1:?test_e2e_wine.sh RELEASE_FOLDER E2E_MATCHFRAME E2E_SETTINGSBYTES}
-matchframe=${2:?}
-settingsbytes=${3:?}
+matchframe=$(realpath -- "${2:?}")
+settingsbytes=$(realpath -- "${3:?}")
+release=$(realpath -m -- "$release")
 
-how_to_build="build the Qt for Windows once with tools/build-windows-qt.sh (about half an hour \
-on 2 cores); then ./build.sh test builds the Windows release with ./build.sh windows, installs \
+how_to_build="build the Qt for Windows once with tools/build-windows-qt.sh (half an hour to an \
+hour on 2 cores); then ./build.sh test builds the Windows release with ./build.sh windows, installs \
 Wine and runs this test"
 if [ "$(id -u)" -ne 0 ]; then
     echo "skipped: the Xorg dummy server needs root"
@@ -35,8 +36,9 @@ if [ ! -f "$release.zip" ]; then
     echo "skipped: no Windows release $release.zip; $how_to_build"
     exit 77
 fi
-if ! command -v wine >/dev/null || ! command -v wineserver >/dev/null; then
-    echo "skipped: Wine is not installed; $how_to_build"
+if ! command -v wine >/dev/null || ! command -v wineserver >/dev/null ||
+    ! command -v wrestool >/dev/null; then
+    echo "skipped: Wine or wrestool (icoutils) is not installed; $how_to_build"
     exit 77
 fi
 
@@ -116,10 +118,9 @@ check_file() {
     fi
 }
 
-run() {
-    xh_start_xorg "$monitor" || return 1
-
-    # The prefix, made up front: Wine's first start in it takes a while.
+# wine_prepare: makes the prefix (Wine's first start in it takes a while), sets up the trace of
+# SetThreadExecutionState, and unpacks the release .zip into C:\Program Files, as a user would.
+wine_prepare() {
     wine_run wineboot.log 300 wine wineboot --init || {
         fail "Wine prefix" "wineboot --init failed"
         return 1
@@ -135,6 +136,25 @@ run() {
         fail "release .zip unpacks" "$release.zip"
         return 1
     }
+}
+
+run() {
+    xh_start_xorg "$monitor" || return 1
+
+    wine_prepare || return 1
+    # The icon Explorer shows for the file: the program's icon, every image of it (wrestool
+    # pads what it extracts with zeros).
+    local icon=$source_dir/ui/images/glowsweep-wizard.ico size
+    size=$(stat -c %s "$icon")
+    if ! wrestool -x -t 14 "$program_folder/glowsweep-wizard.exe" >"$XH_TMP/exe-icon.ico"; then
+        fail "the executable's icon resource" "wrestool finds no group icon in it"
+    elif cmp -s -n "$size" "$icon" "$XH_TMP/exe-icon.ico" &&
+        [ -z "$(tail -c +$((size + 1)) "$XH_TMP/exe-icon.ico" | tr -d '\0')" ]; then
+        check "the executable's icon resource is glowsweep-wizard.ico" same same
+    else
+        fail "the executable's icon resource is glowsweep-wizard.ico" \
+            "$(cmp "$icon" "$XH_TMP/exe-icon.ico" 2>&1 | head -n 1)"
+    fi
     check "the settings folder is not there before the first run" absent \
         "$([ -e "$settings_folder" ] && echo present || echo absent)"
 
