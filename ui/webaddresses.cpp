@@ -8,10 +8,15 @@
 
 QUrl HelpPageUrl()
 {
-    const QString installed = QCoreApplication::applicationDirPath() +
-                              QStringLiteral("/../share/glowsweep-wizard/help.html");
-    if (QFileInfo::exists(installed))
-        return QUrl::fromLocalFile(QFileInfo(installed).canonicalFilePath());
+    // Beside the program in the Windows folder, where the package installs it, or in the
+    // source tree for a program run from its build folder.
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    for (const QString &installed :
+         {programFolder + QStringLiteral("/help.html"),
+          programFolder + QStringLiteral("/../share/glowsweep-wizard/help.html")}) {
+        if (QFileInfo::exists(installed))
+            return QUrl::fromLocalFile(QFileInfo(installed).canonicalFilePath());
+    }
     return QUrl::fromLocalFile(QStringLiteral(GSW_SOURCE_DIR "/ui/help/help.html"));
 }
 

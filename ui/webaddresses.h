@@ -5,8 +5,9 @@
 
 // Every web address the program hands to the desktop, in one place.
 
-/// The help page shipped with the program: beside the installed program, or in the source
-/// tree when the program runs from its build folder.
+/// The help page shipped with the program: help.html in the program's own folder (the Windows
+/// release folder), share/glowsweep-wizard/ beside the installed program's folder, or the
+/// source tree when the program runs from its build folder.
 QUrl HelpPageUrl();
 QUrl ProductHomePageUrl();
 QUrl MakerHomePageUrl();
