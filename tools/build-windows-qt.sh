@@ -3,7 +3,7 @@
 # qt6-base source package with Debian's MinGW-w64, into a cache folder that ./build.sh windows
 # builds against. The version is the one of the Linux Qt installed here, whose host tools (moc,
 # rcc, uic) the Windows build uses. Nothing is built when the cache is current: a stamp in the
-# cache records the Qt version, the configure options and this script.
+# cache records the Qt version, the configure options, the toolchain and the recipe's number.
 #
 #   tools/build-windows-qt.sh           build the cache when it is missing or out of date
 #   tools/build-windows-qt.sh --check   exit 0 when the cache is current, 1 when not; build nothing
@@ -12,11 +12,11 @@
 # GSW_WINDOWS_QT names the cache folder (default: /var/cache/glowsweep-wizard/qt-<version>-mingw64,
 # machine-wide so that every clone and CI share it). The source and the build tree go to a work
 # folder next to it, removed after a good build (GSW_WINDOWS_QT_KEEP_WORK=1 keeps them).
-# The Qt build takes about half an hour on 2 cores; it runs under nice. Missing Debian packages,
-# and the archive's deb-src entry, are installed through apt-get (root, or sudo).
+# The Qt build takes about 25 minutes on 2 idle cores, and about an hour on a busy machine; it
+# runs under nice. Missing Debian packages, and the archive's deb-src entry, are installed
+# through apt-get (root, or sudo).
 set -euo pipefail
 
-script=$(readlink -f "${BASH_SOURCE[0]}")
 jobs=$(nproc 2>/dev/null || echo 2)
 
 die() {
@@ -81,7 +81,9 @@ stamp_text() {
     printf 'qt6-base %s\n' "$1"
     printf 'configure %s\n' "${configure_options[*]}"
     printf 'toolchain %s\n' "$(printf '%s' "$toolchain_text" | sha256sum | cut -d' ' -f1)"
-    printf 'script %s\n' "$(sha256sum "$script" | cut -d' ' -f1)"
+    # Raised by hand when the steps below change what gets built; comments and messages do
+    # not count, so editing them costs no rebuild.
+    printf 'recipe %s\n' 1
 }
 
 upstream_version() {
