@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The Windows program under Wine, on one monitor of the Xorg dummy server. Its release .zip is
 # unpacked into C:\Program Files of a fresh Wine prefix that has nothing else installed. Then:
-# the executable carries the program's icon; the main window shows with its title; the first close creates C:\ProgramData\Glowsweep Wizard\
-# and writes the settings file there; the next run loads a file written by the settings codec,
-# a wash covers the monitor and shows the renderer's pattern edge to edge, Esc and a click each
-# stop it, every wash keeps the display on through SetThreadExecutionState and releases it at
-# its end, and the close writes the file byte for byte as the codec does.
+# the executable carries the program's icon; the main window shows with its title; the first
+# close creates C:\ProgramData\Glowsweep Wizard\ and writes the settings file there; the next
+# run loads a file written by the settings codec, a wash covers the monitor and shows the
+# renderer's pattern edge to edge, Esc and a click each stop it, every wash keeps the display on
+# through SetThreadExecutionState and releases it at its end, and the close writes the file byte
+# for byte as the codec does.
 #
 #   test_e2e_wine.sh RELEASE_FOLDER E2E_MATCHFRAME E2E_SETTINGSBYTES
 #
@@ -106,7 +107,11 @@ execution_states() {
 expected_file() {
     local file=$XH_TMP/$1
     shift
-    "$settingsbytes" "$file" "$@" && echo "$file"
+    if ! "$settingsbytes" "$file" "$@" >&2; then
+        echo "the codec's file for $* could not be made with $settingsbytes" >&2
+        return 1
+    fi
+    echo "$file"
 }
 
 # check_file WHAT EXPECTED ACTUAL: the two files are the same bytes.
@@ -229,5 +234,6 @@ run() {
         "$expected" "$settings_folder/lumenrun.config"
 }
 
-run || true
+# A run cut short has said why; it must not pass on the checks made before.
+run || fail "the run goes to its end" "it stopped at the failure above"
 e2e_finish
