@@ -743,30 +743,6 @@ private slots:
         QTest::mouseRelease(w, Qt::LeftButton, {}, at + QPoint(40, 30));
         QCOMPARE(form.pos(), moves ? start + QPoint(40, 30) : start);
     }
-
-    void snappingToTheWorkArea_data()
-    {
-        QTest::addColumn<QRect>("frame");
-        QTest::addColumn<QPoint>("snapped");
-        const QRect work(0, 0, 1920, 1040);
-        QTest::newRow("far from every edge") << QRect(300, 200, 463, 437) << QPoint(300, 200);
-        QTest::newRow("10 from the left snaps") << QRect(10, 200, 463, 437) << QPoint(0, 200);
-        QTest::newRow("11 from the left stays") << QRect(11, 200, 463, 437) << QPoint(11, 200);
-        QTest::newRow("past the left edge snaps back")
-            << QRect(-7, 200, 463, 437) << QPoint(0, 200);
-        QTest::newRow("near the right edge") << QRect(1450, 200, 463, 437) << QPoint(1457, 200);
-        QTest::newRow("near the top") << QRect(300, 4, 463, 437) << QPoint(300, 0);
-        QTest::newRow("near the bottom of the work area")
-            << QRect(300, 600, 463, 437) << QPoint(300, 603);
-        QTest::newRow("a corner") << QRect(1461, 8, 463, 437) << QPoint(1457, 0);
-    }
-
-    void snappingToTheWorkArea()
-    {
-        QFETCH(QRect, frame);
-        QFETCH(QPoint, snapped);
-        QCOMPARE(TGswMainForm::SnapToWorkArea(frame, QRect(0, 0, 1920, 1040)), snapped);
-    }
 };
 
 QTEST_MAIN(TestMainForm)

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QPoint>
+#include <QRect>
+
+/// Where a window whose frame would stand at `frame` is put so that an edge within `buffer`
+/// pixels of the work area's matching edge lies on it. Left wins over right and top over bottom
+/// when both are near; edges already past the work area snap back while within `buffer`.
+QPoint SnapToWorkArea(const QRect &frame, const QRect &workArea, int buffer = 10);
