@@ -64,7 +64,7 @@ int main(int argc, char *argv[])
     // its picture and the hand cursor that its creation installs.
     auto mainForm = std::make_unique<TGswMainForm>();
     AboutForm = new TAboutForm(mainForm.get(), mainForm->MonitorImageSrcWide->Picture());
-    mainForm->WashDuration = commandLine.duration;
+    mainForm->Session->WashDuration = commandLine.duration;
 
     // Logout, kill and Ctrl+C end the program as a close does, with the settings saved.
     TerminationSignals termination;

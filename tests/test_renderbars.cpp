@@ -11,6 +11,15 @@ namespace {
 constexpr QRgb Black = 0xff000000;
 constexpr QRgb White = 0xffffffff;
 
+QList<BarFill> BarFills(int32_t width, int32_t height, int32_t HBars, int32_t VBars,
+                        int32_t ScanRate, int32_t BarSize, int64_t FrameCounter)
+{
+    QList<BarFill> fills;
+    ForEachBarFill(width, height, HBars, VBars, ScanRate, BarSize, FrameCounter,
+                   [&](const BarFill &f) { fills.append(f); });
+    return fills;
+}
+
 // A fill rectangle as (left, top, right, bottom), right and bottom exclusive.
 struct Rect {
     int64_t l, t, r, b;

@@ -3,7 +3,9 @@
 // the tick handler; nothing here waits for the timer.
 
 #include "mainformfixture.h"
+#include "onscreen.h"
 
+#include "app/commandline.h"
 #include "settings/settingsio.h"
 
 #include "ui/imagewidget.h"
@@ -19,11 +21,31 @@
 #include <QScreen>
 #include <QTest>
 
+/// Keeps nothing awake; counts the requests and the releases of a held inhibition.
+class CountingInhibitor : public ScreenSaverInhibitor {
+public:
+    void Inhibit(const QString &) override
+    {
+        ++taken;
+        held = true;
+    }
+    void Release() override
+    {
+        released += held;
+        held = false;
+    }
+    int taken = 0;
+    int released = 0;
+    bool held = false;
+};
+
 class TestWashSession : public QObject {
     Q_OBJECT
 
     MainFormFixture fx;
     TGswMainForm *form = nullptr;
+    CountingInhibitor *inhibitor = nullptr;
+    int64_t now = 1'000'000; // the session's clock, in milliseconds
 
     /// Asks for a wash and answers the confirmation with `answer`.
     std::shared_ptr<SeenBox> Toggle(QMessageBox::StandardButton answer,
@@ -76,10 +98,7 @@ class TestWashSession : public QObject {
         return n;
     }
 
-    bool ScreenKeptAwake() const
-    {
-        return form->findChild<ScreenSaverInhibitor *>()->isInhibited();
-    }
+    bool ScreenKeptAwake() const { return inhibitor->held; }
 
     void ExpectIdle()
     {
@@ -97,6 +116,9 @@ private slots:
     void init()
     {
         form = &fx.Create();
+        inhibitor = new CountingInhibitor;
+        form->Session->SetInhibitor(inhibitor);
+        form->Session->SetClock([this] { return now; });
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form));
         fx.Activate();
@@ -161,7 +183,7 @@ private slots:
         form->WashTimerTimer();
         QCOMPARE(FrameCounter, frame + 1);
         for (int i = 0; i < 3; ++i) {
-            const QImage &img = (*WashWindowList)[i]->GsImage();
+            const QImage img = OnScreen(*(*WashWindowList)[i]);
             QCOMPARE(img,
                      Expected(screens[i]->geometry().size(), (*MonitorSettingsList)[i], frame));
         }
@@ -216,6 +238,46 @@ private slots:
             QTest::mouseClick(form->ApplyButton, Qt::LeftButton);
         ExpectIdle();
         QVERIFY(form->isVisible()); // the program runs on
+        QCOMPARE(inhibitor->taken, 1);
+        QCOMPARE(inhibitor->released, 1);
+    }
+
+    // A timed wash runs to the millisecond of its deadline on the session's clock; an attended
+    // one then just ends, an unattended one closes the program.
+    void aTimedWashEndsAtItsDeadline_data()
+    {
+        QTest::addColumn<bool>("unattended");
+        QTest::newRow("started from the window") << false;
+        QTest::newRow("started unattended") << true;
+    }
+
+    void aTimedWashEndsAtItsDeadline()
+    {
+        QFETCH(bool, unattended);
+        QFile::remove(fx.SettingsPath());
+        form->Session->WashDuration = 90'000;
+        if (unattended)
+            form->StartUnattendedWash(TCommandLine::AllMonitors);
+        else
+            QVERIFY(Toggle(QMessageBox::Ok)->seen);
+        QVERIFY(WashActive);
+        now += 89'999;
+        form->Session->CheckDeadline();
+        form->WashTimerTimer();
+        QVERIFY(WashActive);
+        now += 1;
+        form->Session->CheckDeadline();
+        QVERIFY(!WashActive);
+        QCOMPARE(inhibitor->taken, 1);
+        QCOMPARE(inhibitor->released, 1);
+        QCOMPARE(form->isVisible(), !unattended);
+        QCOMPARE(QFile::exists(fx.SettingsPath()), unattended); // the close saved
+        if (unattended) {
+            // The close told the application's event loop to end; one brief run of that loop
+            // takes the request in, so that the next tests' boxes can run loops of their own.
+            QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+            QCOMPARE(QCoreApplication::exec(), 0);
+        }
     }
 
     void aHeldEscStopsTheWashButDoesNotCloseTheProgram()
@@ -307,7 +369,7 @@ private slots:
         const int64_t frame = FrameCounter;
         form->WashTimerTimer();
         QCOMPARE((*MonitorSettingsList)[0].VBars, 2);
-        QCOMPARE(w->GsImage(), Expected(QSize(1920, 1080), (*MonitorSettingsList)[0], frame));
+        QCOMPARE(OnScreen(*w), Expected(QSize(1920, 1080), (*MonitorSettingsList)[0], frame));
     }
 
     void aWindowClosedByTheWindowSystemLeavesTheWash()

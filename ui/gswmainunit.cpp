@@ -5,6 +5,7 @@
 #include "app/gswglobals.h"
 #include "app/specialfolder.h"
 #include "app/version.h"
+#include "app/windowplacement.h"
 #include "settings/settingsfile.h"
 #include "ui/aboutunit.h"
 #include "ui/cursors.h"
@@ -14,7 +15,6 @@
 #include "ui/updown.h"
 #include "ui/webaddresses.h"
 #include "wash/renderbars.h"
-#include "wash/screensaverinhibitor.h"
 #include "wash/washunit.h"
 
 #include <QApplication>
@@ -34,8 +34,6 @@
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QWindow>
-#include <algorithm>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 
@@ -122,7 +120,7 @@ TGswFolders TGswFolders::System()
 
 TGswMainForm::TGswMainForm(const TGswFolders &folders)
     : QWidget(nullptr)
-    , Inhibitor(new ScreenSaverInhibitor(this))
+    , Session(new TWashSession(this))
 {
     GswMainForm = this;
     // Each main window starts a run of its own.
@@ -235,8 +233,6 @@ void TGswMainForm::CreateComponents()
 
     WashTimer = new QTimer(this);
     WashTimer->setInterval(250);
-    WashEndTimer = new QTimer(this);
-    WashEndTimer->setSingleShot(true);
 
     setTabOrder(MonitorList, ActivateCB);
     setTabOrder(ActivateCB, ScanRateCB);
@@ -262,7 +258,12 @@ void TGswMainForm::CreateComponents()
     connect(WashTimer, &QTimer::timeout, this, [this] { WashTimerTimer(); });
     connect(qApp, &QGuiApplication::commitDataRequest, this,
             [this](QSessionManager &manager) { FormCommitData(manager); });
-    connect(WashEndTimer, &QTimer::timeout, this, [this] { WashEndTimerTimer(); });
+    connect(Session, &TWashSession::washBegins, this, [this] { WashBegins(); });
+    connect(Session, &TWashSession::washEnds, this, [this] { WashEnds(); });
+    connect(Session, &TWashSession::previewTick, this, [this] { PaintPreview(); });
+    connect(Session, &TWashSession::keyDown, this, [this](int key) { FormKeyDown(key); });
+    connect(Session, &TWashSession::clicked, this, [this] { ToggleWash(); });
+    connect(Session, &TWashSession::unattendedTimeUp, this, [this] { WashTimeUp(); });
 
     for (QWidget *w : std::initializer_list<QWidget *>{
              PreviewGB, MonitorsGB, LabelMonitor, LabelScanRate, LabelHBars, LabelVBars,
@@ -335,7 +336,7 @@ void TGswMainForm::FormClose(QCloseEvent *event)
         event->accept();
         return;
     }
-    EndAnyWash();
+    Session->EndAnyWash();
     try {
         SaveSettings();
         event->accept();
@@ -359,19 +360,11 @@ void TGswMainForm::FormClose(QCloseEvent *event)
     }
 }
 
-// A running wash ends as the button would end it, so that a failed save after it leaves a
-// window that tells the truth about what is running.
-void TGswMainForm::EndAnyWash()
-{
-    if (WashActive)
-        EndWash();
-    else
-        StopWash();
-}
-
 void TGswMainForm::FormEndSession()
 {
-    EndAnyWash();
+    // A running wash ends as the button would end it, so that a failed save after it leaves a
+    // window that tells the truth about what is running.
+    Session->EndAnyWash();
     try {
         SaveSettings();
     } catch (const SettingsFileError &e) {
@@ -399,7 +392,6 @@ void TGswMainForm::FormCommitData(QSessionManager &manager)
 
 void TGswMainForm::FormDestroy()
 {
-    Inhibitor->Release();
     MonitorSettingsList.reset();
     WashWindowList.reset();
 }
@@ -613,20 +605,6 @@ bool TGswMainForm::DragTo(const QPoint &globalPos)
     return true;
 }
 
-QPoint TGswMainForm::SnapToWorkArea(const QRect &frame, const QRect &workArea, int buffer)
-{
-    QPoint at = frame.topLeft();
-    if (std::abs(frame.left() - workArea.left()) <= buffer)
-        at.setX(workArea.left());
-    else if (std::abs(frame.right() - workArea.right()) <= buffer)
-        at.setX(workArea.right() - frame.width() + 1);
-    if (std::abs(frame.top() - workArea.top()) <= buffer)
-        at.setY(workArea.top());
-    else if (std::abs(frame.bottom() - workArea.bottom()) <= buffer)
-        at.setY(workArea.bottom() - frame.height() + 1);
-    return at;
-}
-
 void TGswMainForm::mousePressEvent(QMouseEvent *event)
 {
     FormMouseDown(event->globalPosition().toPoint(), event->button());
@@ -693,16 +671,15 @@ bool TGswMainForm::FormMouseFilter(QObject *watched, QMouseEvent *event)
 // ---------------------------------------------------------------------------------------
 // Washing
 
-void TGswMainForm::RenderBars(QImage &Image, int32_t HBars, int32_t VBars, int32_t ScanRate,
-                              int32_t BarSize)
+int TGswMainForm::ChosenTarget() const
 {
-    ::RenderBars(Image, HBars, VBars, ScanRate, BarSize, FrameCounter);
+    return ActivateCB->currentIndex() == 0 ? MonitorList->currentRow() : TWashSession::AllMonitors;
 }
 
 void TGswMainForm::ToggleWash()
 {
     if (WashActive) {
-        EndWash();
+        Session->EndWash();
         return;
     }
     TScreenCentredMessageBox box(QMessageBox::Information, QStringLiteral("Information"),
@@ -711,50 +688,19 @@ void TGswMainForm::ToggleWash()
     box.setEscapeButton(QMessageBox::Cancel);
     if (box.exec() != QMessageBox::Ok)
         return;
-    BeginWash();
-}
-
-void TGswMainForm::BeginWash()
-{
-    WashActive = true;
-    MonitorImage->hide();
-    ApplyButton->setText(DeactivateText);
-    StartWash();
-    // No window could be opened (the monitor has gone since start-up): there is no wash.
-    if (WashWindowList->isEmpty())
-        EndWash();
+    Session->BeginWash(ChosenTarget());
 }
 
 void TGswMainForm::StartUnattendedWash(int index)
 {
     if (WashActive)
         return;
-    UnattendedTarget = index;
-    BeginWash();
-    UnattendedTarget.reset();
-    UnattendedWash = WashActive;
-}
-
-void TGswMainForm::WashEndTimerTimer()
-{
-    // A timer's interval is an int of milliseconds and may fire a little early: a longer or
-    // early wait goes on in steps up to the deadline.
-    const qint64 remaining = WashDeadline.remainingTime();
-    if (remaining > 0) {
-        WashEndTimer->start(static_cast<int>(std::min<qint64>(remaining, INT_MAX)));
-        return;
-    }
-    WashTimeUp();
+    Session->BeginWash(index == TCommandLine::AllMonitors ? TWashSession::AllMonitors : index,
+                       true);
 }
 
 void TGswMainForm::WashTimeUp()
 {
-    if (!WashActive)
-        return;
-    if (!UnattendedWash) {
-        EndWash();
-        return;
-    }
     UnattendedClose = true;
     const bool closed = close();
     UnattendedClose = false;
@@ -763,12 +709,16 @@ void TGswMainForm::WashTimeUp()
         QCoreApplication::exit(0);
 }
 
-void TGswMainForm::EndWash()
+void TGswMainForm::WashBegins()
 {
-    WashActive = false;
+    MonitorImage->hide();
+    ApplyButton->setText(DeactivateText);
+}
+
+void TGswMainForm::WashEnds()
+{
     MonitorImage->show();
     ApplyButton->setText(ActivateText);
-    StopWash();
     // The wash windows had the keyboard; their owner takes it back, so that Esc reaches it. Asked
     // once the current event is done, and not if another wash has started by then.
     QTimer::singleShot(0, this, [this] {
@@ -777,91 +727,21 @@ void TGswMainForm::EndWash()
     });
 }
 
-void TGswMainForm::StartWash()
+void TGswMainForm::PaintPreview()
 {
-    if (!WashWindowList->isEmpty())
-        StopWash();
-    if (UnattendedTarget && *UnattendedTarget != TCommandLine::AllMonitors) {
-        OpenWashWindow(*UnattendedTarget);
-    } else if (!UnattendedTarget && ActivateCB->currentIndex() == 0) {
-        OpenWashWindow(MonitorList->currentRow());
-    } else {
-        for (int i = 0; i < MonitorSettingsList->size(); ++i)
-            OpenWashWindow(i);
-    }
-    if (WashWindowList->isEmpty())
+    const int i = MonitorList->currentRow();
+    if (i < 0 || i >= MonitorList->count() || i >= MonitorSettingsList->size())
         return;
-    Inhibitor->Inhibit(QStringLiteral("A Glowsweep wash is running"));
-    if (WashDuration) {
-        WashDeadline.setRemainingTime(*WashDuration);
-        WashEndTimer->start(static_cast<int>(std::min<int64_t>(*WashDuration, INT_MAX)));
+    const MonitorSettings &r = (*MonitorSettingsList)[i];
+    QImage &picture = MonitorImage->Picture();
+    BarSpans spans = ComputeBarSpans(picture.width(), picture.height(), r.HBars, r.VBars,
+                                     r.ScanRate, r.BarSize, FrameCounter);
+    if (spans != PreviewSpans || picture.cacheKey() != PreviewKey) {
+        PaintBarSpans(picture, spans);
+        MonitorImage->update();
+        PreviewSpans = std::move(spans);
+        PreviewKey = picture.cacheKey();
     }
-}
-
-void TGswMainForm::OpenWashWindow(int index)
-{
-    QScreen *screen = MonitorScreen(index);
-    if (!screen || index >= MonitorSettingsList->size())
-        return;
-    auto *form = new TWashForm(this);
-    form->Tag = index;
-    connect(form, &TWashForm::keyDown, this, [this](int key) { FormKeyDown(key); });
-    connect(form, &TWashForm::clicked, this, [this] { ToggleWash(); });
-    connect(form, &TWashForm::released, this,
-            [this](TWashForm *released) { WashWindowReleased(released); });
-    form->ShowOnMonitor(screen, screen->geometry());
-    WashWindowList->append(form);
-}
-
-void TGswMainForm::WashWindowReleased(TWashForm *form)
-{
-    if (!WashWindowList)
-        return;
-    WashWindowList->removeAll(form);
-    // The last window closed by some other path (the window manager, an unplugged monitor)
-    // ends the wash as the button would.
-    if (!StoppingWash && WashActive && WashWindowList->isEmpty())
-        EndWash();
-}
-
-void TGswMainForm::StopWash()
-{
-    StoppingWash = true;
-    const QList<TWashForm *> windows = *WashWindowList; // closing takes each out of the list
-    for (TWashForm *form : windows)
-        form->close();
-    WashWindowList->clear();
-    StoppingWash = false;
-    Inhibitor->Release();
-    WashEndTimer->stop();
-    UnattendedWash = false;
-}
-
-void TGswMainForm::WashTimerTimer()
-{
-    if (WashActive) {
-        for (TWashForm *form : *WashWindowList) {
-            if (form->Tag < 0 || form->Tag >= MonitorSettingsList->size())
-                continue;
-            const MonitorSettings &r = (*MonitorSettingsList)[form->Tag];
-            form->RenderFrame(r.HBars, r.VBars, r.ScanRate, r.BarSize, FrameCounter);
-        }
-    } else {
-        const int i = MonitorList->currentRow();
-        if (i >= 0 && i < MonitorList->count() && i < MonitorSettingsList->size()) {
-            const MonitorSettings &r = (*MonitorSettingsList)[i];
-            QImage &picture = MonitorImage->Picture();
-            BarSpans spans = ComputeBarSpans(picture.width(), picture.height(), r.HBars, r.VBars,
-                                             r.ScanRate, r.BarSize, FrameCounter);
-            if (spans != PreviewSpans || picture.cacheKey() != PreviewKey) {
-                RenderBars(picture, r.HBars, r.VBars, r.ScanRate, r.BarSize);
-                MonitorImage->update();
-                PreviewSpans = std::move(spans);
-                PreviewKey = picture.cacheKey();
-            }
-        }
-    }
-    ++FrameCounter;
 }
 
 void TGswMainForm::FormKeyDown(int key)

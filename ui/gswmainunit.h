@@ -1,9 +1,9 @@
 #pragma once
 
 #include "wash/renderbars.h"
+#include "wash/washsession.h"
 
 #include <QByteArray>
-#include <QDeadlineTimer>
 #include <QPoint>
 #include <QWidget>
 #include <cstdint>
@@ -21,8 +21,6 @@ class QSessionManager;
 class QTimer;
 class TImage;
 class TUpDown;
-class TWashForm;
-class ScreenSaverInhibitor;
 
 /// Where the main window finds its folders at creation. The program takes them from the
 /// system; tests hand in folders of their own.
@@ -64,6 +62,8 @@ public:
     QListWidget *MonitorList;
     QComboBox *ActivateCB;
     QTimer *WashTimer;
+    /// The wash windows, their tick and their time.
+    TWashSession *Session;
 
     // Life cycle.
     void FormCreate(const TGswFolders &folders);
@@ -98,36 +98,24 @@ public:
 
     // Washing.
     void ToggleWash();
-    void StartWash();
-    void StopWash();
+    void StartWash() { Session->StartWash(ChosenTarget()); }
+    void StopWash() { Session->StopWash(); }
     void ApplyButtonClick() { ToggleWash(); }
-    void WashTimerTimer();
+    void WashTimerTimer() { Session->Tick(); }
     void FormKeyDown(int key);
-    /// One frame of the wash pattern at the current FrameCounter.
-    static void RenderBars(QImage &Image, int32_t HBars, int32_t VBars, int32_t ScanRate,
-                           int32_t BarSize);
-
-    /// Where a window whose frame would stand at `frame` is put so that edges within
-    /// `buffer` pixels of the work area's edges snap onto them.
-    static QPoint SnapToWorkArea(const QRect &frame, const QRect &workArea, int buffer = 10);
 
     /// The text of the confirmation asked before a wash starts.
     static const QString WashConfirmationText;
 
-    // Unattended washing, asked for on the command line.
-    /// Every wash of this run ends by itself after this many milliseconds; empty: a wash runs
-    /// until it is stopped.
-    std::optional<int64_t> WashDuration;
-    /// Fires when a wash has run for WashDuration.
-    QTimer *WashEndTimer;
     /// Starts washing monitor `index`, or every monitor for TCommandLine::AllMonitors, each
     /// with its stored settings, without asking; "Activate on" and the selection stay as they
-    /// are. When its WashDuration runs out, the program closes. Does nothing while a wash runs.
+    /// are. When the session's WashDuration runs out, the program closes. Does nothing while a
+    /// wash runs.
     void StartUnattendedWash(int index);
-    /// WashDuration is up: the unattended wash closes the program as Esc on the idle window
-    /// would, any other wash just ends. An unattended close whose settings cannot be saved
-    /// reports the error on standard error and ends the program with ExitSaveFailed, since
-    /// nobody may be there to answer a message box.
+    /// The unattended wash's time is up: the program closes as Esc on the idle window would
+    /// close it. An unattended close whose settings cannot be saved reports the error on
+    /// standard error and ends the program with ExitSaveFailed, since nobody may be there to
+    /// answer a message box.
     void WashTimeUp();
 
 protected:
@@ -141,25 +129,19 @@ protected:
 
 private:
     void CreateComponents();
-    void OpenWashWindow(int index);
-    void WashWindowReleased(TWashForm *form);
-    void BeginWash();
-    void EndWash();
-    void EndAnyWash();
-    void WashEndTimerTimer();
+    /// What "Activate on" and the list choose: the selected monitor or TWashSession::AllMonitors.
+    int ChosenTarget() const;
+    void WashBegins();
+    void WashEnds();
+    void PaintPreview();
     bool DragTo(const QPoint &globalPos);
     bool FormMouseFilter(QObject *watched, QMouseEvent *event);
 
-    ScreenSaverInhibitor *Inhibitor;
-    bool StoppingWash = false;
     bool ShownBefore = false;
     int FailedCloses = 0;
     bool SessionEnded = false;
-    int RowAtPress = -1;                 // the list's selected item when the last press on it began
-    std::optional<int> UnattendedTarget; // what StartWash washes in place of the window's choice
-    bool UnattendedWash = false;         // the running wash was started by StartUnattendedWash
-    bool UnattendedClose = false;        // its time is up and the window is closing
-    QDeadlineTimer WashDeadline;
+    int RowAtPress = -1;          // the list's selected item when the last press on it began
+    bool UnattendedClose = false; // an unattended wash's time is up and the window closes
     // The white columns and rows the preview picture holds, valid while the picture's cache
     // key is PreviewKey: a tick that would paint the same frame again leaves it alone.
     BarSpans PreviewSpans;

@@ -145,15 +145,6 @@ void ForEachBarFill(int32_t width, int32_t height, int32_t HBars, int32_t VBars,
     EmitBars(Qt::Horizontal, height, width, HBars, d, m, FrameCounter, fill);
 }
 
-QList<BarFill> BarFills(int32_t width, int32_t height, int32_t HBars, int32_t VBars,
-                        int32_t ScanRate, int32_t BarSize, int64_t FrameCounter)
-{
-    QList<BarFill> fills;
-    ForEachBarFill(width, height, HBars, VBars, ScanRate, BarSize, FrameCounter,
-                   [&](const BarFill &f) { fills.append(f); });
-    return fills;
-}
-
 BarSpans ComputeBarSpans(int32_t width, int32_t height, int32_t HBars, int32_t VBars,
                          int32_t ScanRate, int32_t BarSize, int64_t FrameCounter)
 {

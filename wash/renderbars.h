@@ -32,10 +32,6 @@ void ForEachBarFill(int32_t width, int32_t height, int32_t HBars, int32_t VBars,
                     int32_t BarSize, int64_t FrameCounter,
                     const std::function<void(const BarFill &)> &fill);
 
-/// The fills of ForEachBarFill as a list.
-QList<BarFill> BarFills(int32_t width, int32_t height, int32_t HBars, int32_t VBars,
-                        int32_t ScanRate, int32_t BarSize, int64_t FrameCounter);
-
 /// The white columns and rows of one frame, clipped to the image, as half-open spans
 /// sorted by start and merged where they touch or overlap.
 struct BarSpans {

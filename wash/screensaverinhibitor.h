@@ -18,8 +18,8 @@ public:
     ~ScreenSaverInhibitor() override;
 
     /// `reason` is shown by desktops that list what keeps them awake.
-    void Inhibit(const QString &reason);
-    void Release();
+    virtual void Inhibit(const QString &reason);
+    virtual void Release();
     /// True from Inhibit to Release: the inhibition is wanted, granted or not.
     bool isInhibited() const;
     /// True while the desktop holds an inhibition granted to this object; where the platform

@@ -1,5 +1,7 @@
 #include "wash/washunit.h"
 
+#include "wash/washregions.h"
+
 #include <QAbstractNativeEventFilter>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -10,60 +12,9 @@
 #include <QPainter>
 #include <QScreen>
 #include <QWindow>
-#include <algorithm>
-#include <cmath>
 #include <cstring>
-#include <map>
-#include <vector>
 
 namespace {
-
-using Spans = QList<std::pair<int32_t, int32_t>>;
-
-// Pixels inside exactly one of two span lists. Each list is sorted and merged, so a point
-// lies in the symmetric difference exactly when an odd number of span edges lie at or
-// before it: the result is the gaps between the 1st and 2nd, 3rd and 4th... sorted edge.
-Spans SymmetricDifference(const Spans &a, const Spans &b)
-{
-    std::vector<int32_t> edges;
-    edges.reserve(static_cast<size_t>(2 * (a.size() + b.size())));
-    for (const Spans *list : {&a, &b}) {
-        for (const auto &[from, to] : *list) {
-            edges.push_back(from);
-            edges.push_back(to);
-        }
-    }
-    std::sort(edges.begin(), edges.end());
-    Spans result;
-    for (size_t i = 0; i + 1 < edges.size(); i += 2) {
-        if (edges[i] < edges[i + 1])
-            result.append({edges[i], edges[i + 1]});
-    }
-    return result;
-}
-
-// Covers `region` with few rectangles: full-width rectangles as they are, every other
-// rectangle stretched over the rows from the first to the last rectangle of its columns.
-// The cover may exceed the region; the painter's system clip keeps drawing inside it.
-QList<QRect> Pieces(const QRegion &region, int width)
-{
-    QList<QRect> pieces;
-    std::map<std::pair<int, int>, std::pair<int, int>> columns; // (x, w) -> (top, bottom)
-    for (const QRect &r : region) {
-        if (r.x() == 0 && r.width() >= width) {
-            pieces.append(r);
-            continue;
-        }
-        const auto [it, added] = columns.try_emplace({r.x(), r.width()}, r.top(), r.bottom());
-        if (!added) {
-            it->second.first = std::min(it->second.first, r.top());
-            it->second.second = std::max(it->second.second, r.bottom());
-        }
-    }
-    for (const auto &[x, y] : columns)
-        pieces.append(QRect(QPoint(x.first, y.first), QPoint(x.first + x.second - 1, y.second)));
-    return pieces;
-}
 
 // The image the window system keeps the window in, when `painter` paints a window there
 // one-to-one: a 32-bit image of `size` physical pixels at ratio `dpr`, the window at its origin,
@@ -194,7 +145,7 @@ void TWashForm::RenderFrame(int32_t HBars, int32_t VBars, int32_t ScanRate, int3
         // thousand more pixels (measured under Xorg), so a region of very many rectangles, as
         // many thin bars make, goes out as its bounding rectangle.
         constexpr qsizetype PixelsPerRectangle = 2048;
-        const QRegion changed = ChangedRegion(ShownSpans, spans);
+        const QRegion changed = ChangedRegion(ShownSpans, spans, FrameDpr, size());
         const qsizetype area = qsizetype{FrameSize.width()} * FrameSize.height();
         if (changed.rectCount() > area / PixelsPerRectangle)
             update(changed.boundingRect());
@@ -202,16 +153,6 @@ void TWashForm::RenderFrame(int32_t HBars, int32_t VBars, int32_t ScanRate, int3
             update(changed);
     }
     ShownSpans = std::move(spans);
-}
-
-QImage TWashForm::GsImage() const
-{
-    if (FrameSize.isEmpty())
-        return {};
-    QImage image(FrameSize, QImage::Format_RGB32);
-    PaintBarSpans(image, ShownSpans);
-    image.setDevicePixelRatio(FrameDpr);
-    return image;
 }
 
 void TWashForm::FormShow()
@@ -232,32 +173,6 @@ QSize TWashForm::PhysicalClientSize() const
 {
     // Rounded as the backing store rounds it, so frame and window pixels correspond.
     return size() * devicePixelRatio();
-}
-
-// The logical area whose physical pixels may differ between two frames. A frame is black
-// crossed by white full-height columns and full-width rows, so a pixel can change only where
-// its column or its row changed colour. Each physical span [a, b) becomes the logical span
-// [floor(a / dpr), ceil(b / dpr)), which scaled back by dpr still contains [a, b) once the
-// paint system rounds it to whole device pixels (any rounding that keeps whole numbers).
-QRegion TWashForm::ChangedRegion(const BarSpans &shown, const BarSpans &next) const
-{
-    const qreal dpr = FrameDpr;
-    const auto logical = [dpr](const std::pair<int32_t, int32_t> &span) {
-        const auto from = static_cast<int>(std::floor(span.first / dpr));
-        const auto to = static_cast<int>(std::ceil(span.second / dpr));
-        return std::pair{from, to - from};
-    };
-
-    QRegion region;
-    for (const auto &span : SymmetricDifference(shown.columns, next.columns)) {
-        const auto [x, w] = logical(span);
-        region += QRect(x, 0, w, height());
-    }
-    for (const auto &span : SymmetricDifference(shown.rows, next.rows)) {
-        const auto [y, h] = logical(span);
-        region += QRect(0, y, width(), h);
-    }
-    return region & rect();
 }
 
 // A full-screen window stays on the output it was shown on, but Qt may be told otherwise.

@@ -33,11 +33,6 @@ public:
     /// the screen's size, and closes when the screen goes away or another program destroys it.
     void ShowOnMonitor(QScreen *screen, const QRect &monitorRect);
 
-    /// The frame the window shows, as a 32-bit image made on demand: the client size times the
-    /// device pixel ratio, with that ratio set, so one image pixel is one physical pixel.
-    /// Black until the first tick after showing or resizing; null until shown.
-    QImage GsImage() const;
-
     /// One tick: works out the frame's white columns and rows and asks the window system to
     /// redraw only the columns and rows whose colour changed since the frame on screen (their
     /// bounding rectangle when they are very many); paintEvent draws them from the spans.
@@ -68,7 +63,6 @@ private:
     void FormShow();
     void PrepareBitmap();
     QSize PhysicalClientSize() const;
-    QRegion ChangedRegion(const BarSpans &shown, const BarSpans &next) const;
     void MonitorRemoved(QScreen *screen);
     void MonitorGeometryChanged(const QRect &geometry);
     void KeepOnMonitor();
