@@ -1,0 +1,190 @@
+// The main window's life cycle: what its creation sets up, its first activation, and the
+// ways it closes, each of which saves the settings.
+
+#include "ui/gswmainunit.h"
+
+#include "app/commandline.h"
+#include "app/gswapplication.h"
+#include "app/gswglobals.h"
+#include "app/specialfolder.h"
+#include "app/version.h"
+#include "settings/settingsfile.h"
+#include "ui/cursors.h"
+#include "ui/imagewidget.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QScreen>
+#include <QSessionManager>
+#include <QSignalBlocker>
+#include <QTimer>
+#include <cstdio>
+
+TGswFolders TGswFolders::System()
+{
+    // Qt gives the path with "/" separators; the folder is cut at the system's own.
+    return {QDir::toNativeSeparators(QCoreApplication::applicationFilePath()).toLocal8Bit(),
+            &GetSpecialFolder};
+}
+
+void TGswMainForm::FormCreate(const TGswFolders &folders)
+{
+    ProgramFolder = ExtractFolder(folders.executablePath);
+    ConfigFolder = folders.specialFolder(CommonAppDataFolder);
+    if (!ConfigFolder.isEmpty())
+        ConfigFolder += SettingsSubfolder;
+    else
+        ConfigFolder = ProgramFolder;
+    MonitorSettingsList = std::make_unique<QList<MonitorSettings>>();
+    WashWindowList = std::make_unique<QList<TWashForm *>>();
+    setWindowTitle(QStringLiteral("Kestrion's Glowsweep Wizard v") +
+                   QString::fromLatin1(FormatVersion(ProgramVersion)));
+    BuildMonitorSettings();
+    LoadSettings();
+    SetApplicationCursor(HandCursor, QCursor(Qt::PointingHandCursor));
+
+    // The monitor picture centred in its group, the caption under it, the preview bitmap.
+    MonitorImageSrcWide->move((PreviewGB->width() - MonitorImageSrcWide->width()) / 2,
+                              MonitorImageSrcWide->y());
+    LabelMonitor->setGeometry(MonitorImageSrcWide->x(),
+                              MonitorImageSrcWide->y() + MonitorImageSrcWide->height() + 4,
+                              MonitorImageSrcWide->width(), LabelMonitor->height());
+    QImage preview(MonitorImage->width(), MonitorImage->height(), QImage::Format_RGB32);
+    preview.fill(Qt::black);
+    MonitorImage->SetPicture(preview);
+
+    WashTimer->start();
+}
+
+void TGswMainForm::BuildMonitorSettings()
+{
+    Monitors.clear();
+    for (QScreen *screen : QGuiApplication::screens())
+        Monitors.append(screen);
+    for (int i = 0; i < Monitors.size(); ++i)
+        MonitorSettingsList->append(MonitorSettings::ForMonitor(i));
+    RefreshMonitorList();
+    if (MonitorList->count() > 0) {
+        {
+            const QSignalBlocker quiet(MonitorList);
+            MonitorList->setCurrentRow(0);
+        }
+        ShowSelectedMonitor();
+    }
+}
+
+void TGswMainForm::FormActivate()
+{
+    if (!StartupPending)
+        return;
+    StartupPending = false;
+    ShowSelectedMonitor();
+}
+
+void TGswMainForm::FormClose(QCloseEvent *event)
+{
+    if (SessionEnded) { // saved already, or tried to
+        event->accept();
+        return;
+    }
+    Session->EndAnyWash();
+    try {
+        SaveSettings();
+        event->accept();
+    } catch (const SettingsFileError &e) {
+        if (UnattendedClose) {
+            // Nobody may be there to answer a box: the error goes to standard error and the
+            // program ends with a status that says the save failed.
+            event->ignore();
+            const QString text = e.message().simplified();
+            std::fprintf(stderr, "glowsweep-wizard: the settings could not be saved: %s\n",
+                         text.toLocal8Bit().constData());
+            QCoreApplication::exit(ExitSaveFailed);
+            return;
+        }
+        // The first failure keeps the window open, so that the user can make room or fix the
+        // folder and close again. A second one ends the program all the same: a save that
+        // cannot succeed must not make the program impossible to close.
+        ++FailedCloses;
+        event->setAccepted(FailedCloses >= 2);
+        ShowApplicationError(e.message());
+    }
+}
+
+void TGswMainForm::FormEndSession()
+{
+    // A running wash ends as the button would end it, so that a failed save after it leaves a
+    // window that tells the truth about what is running.
+    Session->EndAnyWash();
+    try {
+        SaveSettings();
+    } catch (const SettingsFileError &e) {
+        // No one may be there to answer a box, so the error goes where a service's log reads it.
+        std::fprintf(stderr, "glowsweep-wizard: %s\n", qPrintable(e.message()));
+    }
+    SessionEnded = true;
+    // Every window, so that a message box or the about box open now ends its modal loop too.
+    QApplication::closeAllWindows();
+}
+
+void TGswMainForm::FormCommitData(QSessionManager &manager)
+{
+    try {
+        SaveSettings();
+    } catch (const SettingsFileError &e) {
+        if (manager.allowsErrorInteraction()) {
+            ShowApplicationError(e.message());
+            manager.release();
+        } else {
+            std::fprintf(stderr, "glowsweep-wizard: %s\n", qPrintable(e.message()));
+        }
+    }
+}
+
+void TGswMainForm::FormDestroy()
+{
+    MonitorSettingsList.reset();
+    WashWindowList.reset();
+}
+
+void TGswMainForm::LoadSettings()
+{
+    const std::optional<int32_t> activate =
+        LoadSettingsFile(QString::fromLocal8Bit(ConfigFolder), *MonitorSettingsList);
+    if (activate)
+        ActivateCB->setCurrentIndex(ActivateChoice(*activate)); // not 0 or 1: no item selected
+}
+
+void TGswMainForm::SaveSettings()
+{
+    SaveSettingsFile(QString::fromLocal8Bit(ConfigFolder), *MonitorSettingsList,
+                     ActivateCB->currentIndex());
+}
+
+bool TGswMainForm::event(QEvent *e)
+{
+    if (e->type() == QEvent::WindowActivate)
+        FormActivate();
+    return QWidget::event(e);
+}
+
+void TGswMainForm::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // A shown main window is the active one, also where no window manager activates windows
+    // (kiosks, signage): its first activation finishes the start-up.
+    if (!event->spontaneous() && !ShownBefore) {
+        ShownBefore = true;
+        activateWindow();
+    }
+}
+
+void TGswMainForm::closeEvent(QCloseEvent *event)
+{
+    FormClose(event);
+}
