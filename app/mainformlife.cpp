@@ -23,6 +23,7 @@
 #include <QSessionManager>
 #include <QSignalBlocker>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 TGswFolders TGswFolders::System()
@@ -61,13 +62,36 @@ void TGswMainForm::FormCreate(const TGswFolders &folders)
     WashTimer->start();
 }
 
+namespace {
+
+/// Positions whose file lines are kept for monitors plugged in later.
+constexpr qsizetype RememberedPositions = 32;
+
+MonitorIdentity IdentityOf(const QScreen *screen)
+{
+    return {screen, screen->name(), screen->manufacturer(), screen->model(),
+            screen->serialNumber()};
+}
+
+} // namespace
+
 void TGswMainForm::BuildMonitorSettings()
 {
     Monitors.clear();
-    for (QScreen *screen : QGuiApplication::screens())
+    MonitorIds.clear();
+    for (QScreen *screen : QGuiApplication::screens()) {
         Monitors.append(screen);
+        MonitorIds.append(IdentityOf(screen));
+        WatchMonitor(screen);
+    }
     for (int i = 0; i < Monitors.size(); ++i)
         MonitorSettingsList->append(MonitorSettings::ForMonitor(i));
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, [this](QScreen *screen) {
+        WatchMonitor(screen);
+        MonitorsChanged();
+    });
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, [this] { MonitorsChanged(); });
+    connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, [this] { MonitorsChanged(); });
     RefreshMonitorList();
     if (MonitorList->count() > 0) {
         {
@@ -76,6 +100,38 @@ void TGswMainForm::BuildMonitorSettings()
         }
         ShowSelectedMonitor();
     }
+}
+
+void TGswMainForm::WatchMonitor(QScreen *screen)
+{
+    connect(screen, &QScreen::geometryChanged, this, [this] { MonitorsChanged(); });
+}
+
+void TGswMainForm::MonitorsChanged()
+{
+    const int row = MonitorList->currentRow();
+    const QScreen *selected = row >= 0 && row < Monitors.size() ? Monitors[row].data() : nullptr;
+    QList<QPointer<QScreen>> screens;
+    QList<MonitorIdentity> now;
+    for (QScreen *screen : QGuiApplication::screens()) {
+        screens.append(screen);
+        now.append(IdentityOf(screen));
+    }
+    *MonitorSettingsList =
+        MatchMonitorRecords(MonitorIds, *MonitorSettingsList, now, Gone, [this](int i) {
+            return i < StartRecords.size() ? StartRecords[i] : MonitorSettings::ForMonitor(i);
+        });
+    Monitors = screens;
+    MonitorIds = now;
+
+    const qsizetype kept = selected ? Monitors.indexOf(selected) : -1;
+    {
+        const QSignalBlocker quiet(MonitorList);
+        RefreshMonitorList();
+        MonitorList->setCurrentRow(kept < 0 ? 0 : static_cast<int>(kept));
+    }
+    ShowSelectedMonitor();
+    Session->MonitorsChanged();
 }
 
 void TGswMainForm::FormActivate()
@@ -154,8 +210,14 @@ void TGswMainForm::FormDestroy()
 
 void TGswMainForm::LoadSettings()
 {
+    // More positions than there are monitors now, so that a monitor plugged in later gets the
+    // line the file has for its position, as a start would give it.
+    StartRecords.clear();
+    for (qsizetype i = 0; i < std::max(MonitorSettingsList->size(), RememberedPositions); ++i)
+        StartRecords.append(MonitorSettings::ForMonitor(static_cast<int32_t>(i)));
     const std::optional<int32_t> activate =
-        LoadSettingsFile(QString::fromLocal8Bit(ConfigFolder), *MonitorSettingsList);
+        LoadSettingsFile(QString::fromLocal8Bit(ConfigFolder), StartRecords);
+    std::copy_n(StartRecords.begin(), MonitorSettingsList->size(), MonitorSettingsList->begin());
     if (activate)
         ActivateCB->setCurrentIndex(ActivateChoice(*activate)); // not 0 or 1: no item selected
 }

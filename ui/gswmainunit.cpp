@@ -248,7 +248,7 @@ void TGswMainForm::CreateComponents()
     connect(Session, &TWashSession::previewTick, this, [this] { PaintPreview(); });
     connect(Session, &TWashSession::keyDown, this, [this](int key) { FormKeyDown(key); });
     connect(Session, &TWashSession::clicked, this, [this] { ToggleWash(); });
-    connect(Session, &TWashSession::unattendedTimeUp, this, [this] { WashTimeUp(); });
+    connect(Session, &TWashSession::unattendedOver, this, [this] { UnattendedWashOver(); });
 
     for (QWidget *w : std::initializer_list<QWidget *>{
              PreviewGB, MonitorsGB, LabelMonitor, LabelScanRate, LabelHBars, LabelVBars,
@@ -524,7 +524,7 @@ void TGswMainForm::StartUnattendedWash(int index)
                        true);
 }
 
-void TGswMainForm::WashTimeUp()
+void TGswMainForm::UnattendedWashOver()
 {
     UnattendedClose = true;
     const bool closed = close();

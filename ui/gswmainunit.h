@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/monitormatch.h"
 #include "wash/renderbars.h"
 #include "wash/washsession.h"
 
@@ -80,6 +81,12 @@ public:
     void LoadSettings();
     void SaveSettings();
 
+    /// The desktop's monitors changed: the records, the list and any wash follow them as if the
+    /// program had just started on the desktop as it is now, except that a monitor that stayed
+    /// keeps its record, and one that comes back gets back the record it had. The selected
+    /// monitor stays selected while it is there; otherwise monitor 1 is.
+    void MonitorsChanged();
+
     // The monitor list and the settings controls.
     void RefreshMonitorList();
     void ShowSelectedMonitor();
@@ -112,11 +119,11 @@ public:
     /// are. When the session's WashDuration runs out, the program closes. Does nothing while a
     /// wash runs.
     void StartUnattendedWash(int index);
-    /// The unattended wash's time is up: the program closes as Esc on the idle window would
-    /// close it. An unattended close whose settings cannot be saved reports the error on
-    /// standard error and ends the program with ExitSaveFailed, since nobody may be there to
-    /// answer a message box.
-    void WashTimeUp();
+    /// The unattended wash's time is up, or its monitors have gone: the program closes as Esc
+    /// on the idle window would close it. An unattended close whose settings cannot be saved
+    /// reports the error on standard error and ends the program with ExitSaveFailed, since nobody
+    /// may be there to answer a message box.
+    void UnattendedWashOver();
 
 protected:
     bool event(QEvent *event) override;
@@ -140,8 +147,13 @@ private:
     bool ShownBefore = false;
     int FailedCloses = 0;
     bool SessionEnded = false;
-    int RowAtPress = -1;          // the list's selected item when the last press on it began
-    bool UnattendedClose = false; // an unattended wash's time is up and the window closes
+    int RowAtPress = -1; // the list's selected item when the last press on it began
+    void WatchMonitor(QScreen *screen);
+
+    QList<MonitorIdentity> MonitorIds;   // what the system told of each of Monitors
+    GoneMonitors Gone;                   // records of monitors unplugged during this run
+    QList<MonitorSettings> StartRecords; // what a start gives each position, file lines applied
+    bool UnattendedClose = false;        // an unattended wash's time is up and the window closes
     // The white columns and rows the preview picture holds, valid while the picture's cache
     // key is PreviewKey: a tick that would paint the same frame again leaves it alone.
     BarSpans PreviewSpans;

@@ -51,6 +51,8 @@ void TWashSession::BeginWash(int target, bool unattended)
     // No window could be opened (the monitor has gone since start-up): there is no wash.
     if (WashWindowList->isEmpty()) {
         EndWash();
+        if (unattended)
+            emit unattendedOver();
         return;
     }
     Unattended = unattended;
@@ -75,7 +77,8 @@ void TWashSession::StartWash(int target)
 {
     if (!WashWindowList->isEmpty())
         StopWash();
-    if (target == AllMonitors) {
+    WashAll = target == AllMonitors;
+    if (WashAll) {
         for (int i = 0; i < MonitorSettingsList->size(); ++i)
             OpenWashWindow(i);
     } else {
@@ -110,9 +113,13 @@ void TWashSession::WashWindowReleased(TWashForm *form)
         return;
     WashWindowList->removeAll(form);
     // The last window closed by some other path (the window manager, an unplugged monitor)
-    // ends the wash as the button would.
-    if (!Stopping && WashActive && WashWindowList->isEmpty())
-        EndWash();
+    // ends the wash as the button would; an unattended wash is then over.
+    if (!Stopping && WashActive && WashWindowList->isEmpty()) {
+        if (Unattended)
+            emit unattendedOver();
+        else
+            EndWash();
+    }
 }
 
 void TWashSession::StopWash()
@@ -140,9 +147,27 @@ void TWashSession::CheckDeadline()
         return;
     }
     if (Unattended)
-        emit unattendedTimeUp();
+        emit unattendedOver();
     else
         EndWash();
+}
+
+void TWashSession::MonitorsChanged()
+{
+    if (!WashActive)
+        return;
+    for (TWashForm *form : std::as_const(*WashWindowList))
+        form->Tag = static_cast<int>(Monitors.indexOf(form->WashedScreen())); // -1: gone
+    if (WashAll) {
+        for (int i = 0; i < Monitors.size(); ++i) {
+            const bool covered = std::any_of(WashWindowList->begin(), WashWindowList->end(),
+                                             [i](const TWashForm *form) { return form->Tag == i; });
+            if (!covered)
+                OpenWashWindow(i);
+        }
+    }
+    for (TWashForm *form : std::as_const(*WashWindowList))
+        form->KeepOnTop();
 }
 
 void TWashSession::Tick()

@@ -62,6 +62,10 @@ public:
     void Tick();
     /// Ends a wash whose time is up; a wash with time left goes on.
     void CheckDeadline();
+    /// The desktop's monitors changed and Monitors and the records follow them: every wash
+    /// window takes its monitor's new index, a wash of every monitor covers the ones that came,
+    /// and each window is put back on top of its monitor.
+    void MonitorsChanged();
 
     /// True while the running wash was started unattended.
     bool IsUnattended() const { return Unattended; }
@@ -75,8 +79,9 @@ signals:
     void keyDown(int key);
     /// A click on a wash window.
     void clicked();
-    /// An unattended wash has run its time; it is still running.
-    void unattendedTimeUp();
+    /// An unattended wash is over: its time is up, or its monitors have gone. The wash may
+    /// still be running.
+    void unattendedOver();
 
 private:
     void OpenWashWindow(int index);
@@ -87,6 +92,7 @@ private:
     ScreenSaverInhibitor *Inhibitor;
     QTimer *EndTimer;
     bool Unattended = false;
+    bool WashAll = false; // the running wash covers every monitor
     bool Stopping = false;
     int64_t Deadline = 0;
 };

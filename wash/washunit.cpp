@@ -194,6 +194,25 @@ void TWashForm::KeepOnMonitor()
     });
 }
 
+QScreen *TWashForm::WashedScreen() const
+{
+    return Monitor;
+}
+
+void TWashForm::KeepOnTop()
+{
+    if (!isVisible() || !Monitor)
+        return;
+    if (IsWayland()) {
+        KeepOnMonitor();
+        showFullScreen();
+    } else {
+        setGeometry(Monitor->geometry());
+    }
+    raise();
+    activateWindow();
+}
+
 void TWashForm::MonitorRemoved(QScreen *screen)
 {
     if (screen && screen == Monitor)

@@ -33,6 +33,13 @@ public:
     /// the screen's size, and closes when the screen goes away or another program destroys it.
     void ShowOnMonitor(QScreen *screen, const QRect &monitorRect);
 
+    /// The monitor the window washes; null once it has gone.
+    QScreen *WashedScreen() const;
+
+    /// Puts the window back over its monitor, on top and full screen, after the desktop's
+    /// monitors changed and the window system may have moved other windows over it.
+    void KeepOnTop();
+
     /// One tick: works out the frame's white columns and rows and asks the window system to
     /// redraw only the columns and rows whose colour changed since the frame on screen (their
     /// bounding rectangle when they are very many); paintEvent draws them from the spans.

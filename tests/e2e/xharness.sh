@@ -442,6 +442,19 @@ xh_start_dbus() {
     export DBUS_SESSION_BUS_ADDRESS
 }
 
+# xh_unplug_monitor INDEX: removes monitor INDEX of xh_start_xorg (GSW<INDEX+1>) from the running
+# server, as an unplugged cable would; xh_plug_monitor INDEX puts it back. The X screen keeps its
+# size, so a monitor can come back only where one was at the start.
+xh_unplug_monitor() { xh__xrandr --delmonitor "GSW$(($1 + 1))"; }
+xh_plug_monitor() {
+    xh__parse_monitor "${XH_MONITORS[$1]:-}" || {
+        xh_error "no monitor ${1:-}"
+        return 1
+    }
+    xh__xrandr --setmonitor "GSW$(($1 + 1))" \
+        "$XH__W/$((XH__W * 254 / 960))x$XH__H/$((XH__H * 254 / 960))+$XH__X+$XH__Y" none
+}
+
 # xh_monitor INDEX: prints monitor INDEX of the running server as "X Y WIDTH HEIGHT".
 xh_monitor() {
     if ! [[ ${1:-} =~ ^[0-9]+$ ]] || ! xh__parse_monitor "${XH_MONITORS[$1]:-}"; then
