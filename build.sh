@@ -26,7 +26,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 # What building and running the program needs.
 run_packages=(
     cmake g++ make pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libxcb1-dev
     qt6-wayland
 )
 # What the tests and benchmarks need on top: their frameworks, a real X server with several

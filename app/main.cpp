@@ -1,6 +1,7 @@
 #include "app/commandline.h"
 #include "app/gswapplication.h"
 #include "app/gswglobals.h"
+#include "app/heldkeys.h"
 #include "app/terminationsignals.h"
 #include "ui/aboutunit.h"
 #include "ui/gswmainunit.h"
@@ -65,6 +66,9 @@ int main(int argc, char *argv[])
     auto mainForm = std::make_unique<TGswMainForm>();
     AboutForm = new TAboutForm(mainForm.get(), mainForm->MonitorImageSrcWide->Picture());
     mainForm->Session->WashDuration = commandLine.duration;
+    // Installed after the main window's own filter, so it sees every key first.
+    THeldKeysFilter heldKeys;
+    application.installEventFilter(&heldKeys);
 
     // Logout, kill and Ctrl+C end the program as a close does, with the settings saved.
     TerminationSignals termination;

@@ -457,6 +457,12 @@ bool TGswMainForm::eventFilter(QObject *watched, QEvent *event)
     case QEvent::MouseMove:
     case QEvent::MouseButtonRelease:
         return FormMouseFilter(watched, static_cast<QMouseEvent *>(event));
+    case QEvent::Hide:
+        // A modal box or the about box closed: the keyboard comes back to this window, also
+        // where no window manager hands it back.
+        if (const auto *w = qobject_cast<QWidget *>(watched); w && w->isWindow() && w->isModal())
+            ReclaimKeyboard();
+        return false;
     case QEvent::KeyPress: {
         // A key goes first to the window's focused control and then, unless taken, to its
         // parents: handle it once, where it first arrives.
@@ -544,10 +550,16 @@ void TGswMainForm::WashEnds()
 {
     MonitorImage->show();
     ApplyButton->setText(ActivateText);
-    // The wash windows had the keyboard; their owner takes it back, so that Esc reaches it. Asked
-    // once the current event is done, and not if another wash has started by then.
+    // The wash windows had the keyboard; their owner takes it back, so that Esc reaches it.
+    ReclaimKeyboard();
+}
+
+void TGswMainForm::ReclaimKeyboard()
+{
+    // Asked once the current event is done, and not if a wash or another box has the keyboard
+    // by then.
     QTimer::singleShot(0, this, [this] {
-        if (!WashActive && isVisible())
+        if (!WashActive && isVisible() && !QApplication::activeModalWidget())
             activateWindow();
     });
 }

@@ -141,6 +141,8 @@ private:
     void WashBegins();
     void WashEnds();
     void PaintPreview();
+    /// Takes the keyboard back after a wash or a box that had it.
+    void ReclaimKeyboard();
     bool DragTo(const QPoint &globalPos);
     bool FormMouseFilter(QObject *watched, QMouseEvent *event);
 

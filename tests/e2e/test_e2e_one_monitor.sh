@@ -43,6 +43,8 @@ run() {
     press_activate Escape || fail "confirmation answered with Esc"
     wait_wash_windows "Cancel opens no wash window" ""
     wait_moves "preview after Cancel" "$preview" "$preview:$defaults"
+    check "after a box closes the main window has the keyboard" yes \
+        "$(xh_poll "$XH_TIMEOUT" xh__focused "$APP_WIN" && echo yes)"
 
     local how
     for how in "Esc on the wash window" "a click on the wash window" "Esc on the main window" \
@@ -82,6 +84,19 @@ run() {
     app_close || status=$?
     check "Esc while idle ends the program" 0 "$status"
     check_saved "settings file written at close" "$settings" 0 2,2,1,0
+
+    # An Esc held down before the start is not a press made to the program. (xdotool lets go of
+    # its keys when it ends, so it holds the key while it waits.)
+    xdotool keydown Escape sleep 3 keyup Escape &
+    local holder=$!
+    app_start "$settings" || fail "program starts under a held Esc" "no main window"
+    xh_poll "$XH_TIMEOUT" xh__focused "$APP_WIN" || fail "the main window gets the keyboard"
+    wait "$holder" # meanwhile the server repeats the key many times a second
+    check "an Esc held from before the start leaves the program running" running \
+        "$(xh__alive "$APP_PID" && echo running)"
+    status=0
+    app_close || status=$?
+    check "a new Esc ends it" 0 "$status"
 }
 
 run || true
