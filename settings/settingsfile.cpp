@@ -13,8 +13,6 @@ namespace {
 
 constexpr char16_t LineSeparator = u'\u2028';
 
-SettingsWriteFault writeFault = nullptr;
-
 QString LowerAsciiLetters(QString text)
 {
     for (QChar &c : text) {
@@ -127,12 +125,6 @@ int32_t IndexInTable(int32_t index)
 }
 
 } // namespace
-
-SettingsFileError::SettingsFileError(const QString &message)
-    : std::runtime_error(message.toStdString())
-    , message_(message)
-{
-}
 
 QStringList DecodeSettingsText(const QByteArray &bytes)
 {
@@ -280,22 +272,4 @@ void SaveSettingsFile(const QString &configFolder, const QList<MonitorSettings> 
     CreateSharedFolder(configFolder);
     ReplaceFileAtomically(configFolder + QLatin1String(SettingsFileName),
                           EncodeSettingsFile(records, activateIndex));
-}
-
-QString CannotCreateFileText(const QString &path, int errorCode, const QString &systemText)
-{
-    const QString cause = systemText.isEmpty()
-                              ? QStringLiteral("Unspecified error (%1) from system.").arg(errorCode)
-                              : systemText;
-    return QStringLiteral("Cannot create file \"%1\". %2").arg(path, cause);
-}
-
-void SetSettingsWriteFault(SettingsWriteFault fault)
-{
-    writeFault = fault;
-}
-
-bool SettingsWriteFails(qint64 written)
-{
-    return writeFault != nullptr && writeFault(written);
 }

@@ -4,6 +4,7 @@
 // widgets: the main window hands in its records and its "Activate on" index.
 
 #include "app/monitorsettings.h"
+#include "settings/settingsfileerror.h"
 
 #include <QByteArray>
 #include <QList>
@@ -11,23 +12,11 @@
 #include <QStringList>
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 
 inline constexpr char SettingsFileName[] = "lumenrun.config";
 
 /// Files larger than this are not read: a real settings file is well under 1 KiB.
 inline constexpr qint64 MaxSettingsFileSize = 1024 * 1024;
-
-/// A failed save. message() is the text shown to the user: "Cannot create file "<path>".
-/// <cause>" or "Stream write error".
-class SettingsFileError : public std::runtime_error {
-public:
-    explicit SettingsFileError(const QString &message);
-    QString message() const { return message_; }
-
-private:
-    QString message_;
-};
 
 /// The text of a settings file as lines. The first bytes choose the encoding: FF FE UTF-16LE,
 /// FE FF UTF-16BE, EF BB BF UTF-8, anything else the system's 8-bit encoding. A line ends at CR,

@@ -2,6 +2,7 @@
 #include "settings/settingsio.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <functional>
 #include <grp.h>
 #include <limits>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -274,7 +276,11 @@ TEST(SettingsText, HostileLinesGiveDefinedResults)
 class SettingsFolder : public testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(dir.isValid()); }
-    void TearDown() override { SetSettingsWriteFault(nullptr); }
+    void TearDown() override
+    {
+        SetSettingsWriteFault(nullptr);
+        SetSettingsSaveStep(nullptr);
+    }
     QString Folder() const { return dir.path() + "/Glowsweep Wizard/"; }
     QString File() const { return Folder() + SettingsFileName; }
     // Every name in the folder, hidden ones included: a failed save leaves no temporary file.
@@ -384,16 +390,35 @@ TEST_F(SettingsFolder, FolderThatCannotBeMadeFailsTheFile)
     }
 }
 
-// Saves as another user (nobody) when run as root, whom permissions do not stop; returns the
-// error message, or "saved".
-std::string SaveAsUnprivileged(const QString &folder)
+// What a load of the folder gives at each step of an in-place rewrite (SetSettingsSaveStep),
+// one line each: "<activate>:<records>".
+QString stepFolder;
+std::string stepTrace;
+
+QString LoadedAs(const QString &folder)
 {
-    const auto save = [&folder]() -> std::string {
+    QList<MonitorSettings> records = FreshRecords(8);
+    const std::optional<int32_t> activate = LoadSettingsFile(folder, records);
+    return QString::number(activate.value_or(-9)) + ':' + Describe(records);
+}
+
+void TraceStep()
+{
+    stepTrace += '\n' + LoadedAs(stepFolder).toStdString();
+}
+
+// Saves as another user (nobody) when run as root, whom permissions do not stop; returns the
+// error message, or "saved", then the lines of stepTrace.
+std::string SaveAsUnprivileged(const QString &folder,
+                               const QList<MonitorSettings> &records = FreshRecords(1))
+{
+    const auto save = [&folder, &records]() -> std::string {
+        stepTrace.clear();
         try {
-            SaveSettingsFile(folder, FreshRecords(1), 0);
-            return "saved";
+            SaveSettingsFile(folder, records, 0);
+            return "saved" + stepTrace;
         } catch (const SettingsFileError &e) {
-            return e.message().toStdString();
+            return e.message().toStdString() + stepTrace;
         }
     };
     if (::geteuid() != 0)
@@ -549,6 +574,78 @@ TEST_F(SettingsFolder, LockedFolderRewritesAWritableFileInPlace)
     }
 }
 
+// A rewrite in place killed between any two of its steps leaves a file that loads as the old
+// settings or as the new ones, never as new lines followed by old ones.
+TEST_F(SettingsFolder, InPlaceRewriteNeverLoadsAsAMixture)
+{
+    const QList<MonitorSettings> eight =
+        Records("0 0 1 1|1 1 2 2|2 2 3 3|3 3 4 4|4 4 5 5|0 1 6 6|1 2 7 7|2 3 8 8");
+    const QList<MonitorSettings> three = Records("4 4 9 9|3 3 8 8|2 2 7 7");
+    QByteArray utf8 = "\xEF\xBB\xBF"
+                      "Config(Activate=1)\r\n";
+    for (int i = 0; i < 8; ++i)
+        utf8 += "AddMonitor(ScanRate=1,BarSize=1,HBars=5,VBars=5)\r\n";
+    const struct {
+        const char *edge;
+        QByteArray old;
+        QList<MonitorSettings> saved;
+    } rows[] = {
+        {"eight monitors rewritten for three", EncodeSettingsFile(eight, 1), three},
+        {"three rewritten for eight", EncodeSettingsFile(three, 1), eight},
+        {"a longer UTF-8 file", utf8, three},
+    };
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+    stepFolder = Folder();
+    for (const auto &row : rows) {
+        ASSERT_TRUE(QDir().mkpath(Folder()));
+        WriteAll(File(), row.old);
+        ::chmod(QFile::encodeName(File()).constData(), 0666);
+        ::chmod(QFile::encodeName(Folder()).constData(), 0555);
+        const QString before = LoadedAs(Folder());
+        SetSettingsSaveStep(&TraceStep);
+        QStringList steps =
+            QString::fromStdString(SaveAsUnprivileged(Folder(), row.saved)).split('\n');
+        SetSettingsSaveStep(nullptr);
+        const QString after = LoadedAs(Folder());
+        EXPECT_EQ(steps.takeFirst(), "saved") << row.edge;
+        EXPECT_EQ(ReadAll(File()), EncodeSettingsFile(row.saved, 0)) << row.edge;
+        EXPECT_EQ(steps.size(), 2) << row.edge << ": written, then cut to length";
+        for (const QString &step : steps)
+            EXPECT_TRUE(step == before || step == after) << row.edge << ": " << step.toStdString();
+        ::chmod(QFile::encodeName(Folder()).constData(), 0755);
+        QDir(Folder()).removeRecursively();
+    }
+}
+
+// A save waits for another save of the same file, but not for ever: a lock held past the wait
+// fails the save as a locked file does, the replacement and the rewrite in place alike, and
+// leaves the file as it was.
+TEST_F(SettingsFolder, SavesTakeTurnsAndALockHeldOnFailsTheSave)
+{
+    const QByteArray old = EncodeSettingsFile(FreshRecords(2), 1);
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+    for (const mode_t folderMode : {mode_t{0777}, mode_t{0555}}) {
+        const std::string edge = folderMode == 0777 ? "replaced" : "rewritten in place";
+        ASSERT_TRUE(QDir().mkpath(Folder()));
+        WriteAll(File(), old);
+        ::chmod(QFile::encodeName(File()).constData(), 0666);
+        ::chmod(QFile::encodeName(Folder()).constData(), folderMode);
+        const int holder = ::open(QFile::encodeName(File()).constData(), O_RDONLY | O_CLOEXEC);
+        ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+        QElapsedTimer waited;
+        waited.start();
+        EXPECT_EQ(SaveAsUnprivileged(Folder()), CannotCreate(File(), EWOULDBLOCK).toStdString())
+            << edge;
+        EXPECT_GE(waited.elapsed(), SettingsLockWaitMs - 100) << edge;
+        EXPECT_LT(waited.elapsed(), SettingsLockWaitMs + 3000) << edge;
+        EXPECT_EQ(ReadAll(File()), old) << edge;
+        ::close(holder);
+        EXPECT_EQ(SaveAsUnprivileged(Folder()), "saved") << edge << ": once the lock is let go";
+        ::chmod(QFile::encodeName(Folder()).constData(), 0755);
+        QDir(Folder()).removeRecursively();
+    }
+}
+
 // Only our own temporaries, and only those a finished save cannot still be using.
 TEST_F(SettingsFolder, StaleTemporariesAreRemovedAndNothingElse)
 {
@@ -583,7 +680,7 @@ TEST_F(SettingsFolder, StaleTemporariesAreRemovedAndNothingElse)
             QDir().mkdir(path);
         age(row.name, row.age);
     }
-    RemoveStaleTemporaries(Folder(), now);
+    RemoveStaleTemporaries(File(), now);
     for (const auto &row : rows)
         EXPECT_EQ(!QFileInfo(Folder() + row.name).isSymLink() &&
                       !QFileInfo::exists(Folder() + row.name),
