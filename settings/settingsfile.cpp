@@ -5,8 +5,10 @@
 #include "settings/settingsio.h"
 
 #include <QDir>
+#include <QFile>
 #include <QStringView>
 #include <QtEndian>
+#include <cerrno>
 #include <functional>
 
 namespace {
@@ -255,21 +257,35 @@ QByteArray EncodeSettingsFile(const QList<MonitorSettings> &records, int32_t act
     return bytes;
 }
 
-std::optional<int32_t> LoadSettingsFile(const QString &configFolder,
+namespace {
+
+bool IsAbsoluteFolder(const QByteArray &folder)
+{
+    return QDir::isAbsolutePath(QFile::decodeName(folder));
+}
+
+} // namespace
+
+std::optional<int32_t> LoadSettingsFile(const QByteArray &configFolder,
                                         QList<MonitorSettings> &records)
 {
+    if (!IsAbsoluteFolder(configFolder))
+        return std::nullopt;
     const std::optional<QByteArray> bytes =
-        ReadRegularFile(configFolder + QLatin1String(SettingsFileName), MaxSettingsFileSize);
+        ReadRegularFile(configFolder + SettingsFileName, MaxSettingsFileSize);
     if (!bytes)
         return std::nullopt;
     return ApplySettingsLines(DecodeSettingsText(*bytes), records);
 }
 
-void SaveSettingsFile(const QString &configFolder, const QList<MonitorSettings> &records,
+void SaveSettingsFile(const QByteArray &configFolder, const QList<MonitorSettings> &records,
                       int32_t activateIndex)
 {
+    const QByteArray path = configFolder + SettingsFileName;
+    if (!IsAbsoluteFolder(configFolder))
+        throw SettingsFileError(
+            CannotCreateFileText(QFile::decodeName(path), ENOENT, qt_error_string(ENOENT)));
     // A folder that cannot be made shows up as the file that cannot be created.
     CreateSharedFolder(configFolder);
-    ReplaceFileAtomically(configFolder + QLatin1String(SettingsFileName),
-                          EncodeSettingsFile(records, activateIndex));
+    ReplaceFileAtomically(path, EncodeSettingsFile(records, activateIndex));
 }

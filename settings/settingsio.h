@@ -1,7 +1,9 @@
 #pragma once
 
 // File access for the settings file, implemented once per platform (settingsio_<os>.cpp);
-// what every platform shares is in settingsio.cpp.
+// what every platform shares is in settingsio.cpp. Paths are in the system's own 8-bit bytes
+// (QFile::encodeName), which on Unix need not be UTF-8: a folder named in any bytes is used as
+// it is named.
 
 #include "settings/settingsfileerror.h"
 
@@ -13,7 +15,7 @@
 /// The bytes of the file at `path` when it is a regular file (a link to one included) of at
 /// most `maxSize` bytes; nullopt for anything else and on any failure. Never blocks on a FIFO
 /// or a device, and checks the type and size on what it opened.
-std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 maxSize);
+std::optional<QByteArray> ReadRegularFile(const QByteArray &path, qint64 maxSize);
 
 /// The bytes that `readSome` gives until it reports the end, when they are at most `maxSize`;
 /// nullopt when there are more or when it fails. `readSome(buffer, capacity)` stores up to
@@ -25,7 +27,7 @@ std::optional<QByteArray> ReadAtMost(qint64 maxSize,
 /// settings in the one shared folder, so a folder made here lets every user create and replace
 /// files in it, as the installed program's folder does. Failure is not reported: creating the
 /// file in it fails instead.
-void CreateSharedFolder(const QString &folder);
+void CreateSharedFolder(const QByteArray &folder);
 
 /// Replaces the file at `path` by one holding `bytes`: writes a new file in the same folder (with
 /// no name where the file system allows, else with an unpredictable one, created exclusively),
@@ -44,7 +46,7 @@ void CreateSharedFolder(const QString &folder);
 ///
 /// Throws SettingsFileError; on failure the file at `path` is as it was and no temporary file
 /// remains. Stale temporary files of earlier saves are removed first (RemoveStaleTemporaries).
-void ReplaceFileAtomically(const QString &path, const QByteArray &bytes);
+void ReplaceFileAtomically(const QByteArray &path, const QByteArray &bytes);
 
 /// How long a save waits for another save of the same file to finish: saves take milliseconds,
 /// and a close must not hang behind a lock that is never released.
@@ -57,7 +59,7 @@ inline constexpr long long StaleTemporaryAge = 5 * 60;
 /// Removes from the folder of the file at `path` the temporary files that its saves left behind
 /// (a crash, a kill): regular files, never links or folders, named as a save names them, last
 /// changed more than StaleTemporaryAge seconds before `now` (seconds since the epoch).
-void RemoveStaleTemporaries(const QString &path, long long now);
+void RemoveStaleTemporaries(const QByteArray &path, long long now);
 
 /// "Cannot create file "<path>". <systemText>", or with "Unspecified error (<code>) from
 /// system." when the system gives no text.

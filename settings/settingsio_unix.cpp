@@ -1,6 +1,5 @@
 #include "settings/settingsio.h"
 
-#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 
@@ -69,10 +68,10 @@ private:
     QByteArray path_;
 };
 
-[[noreturn]] void ThrowCannotCreate(const QString &path, int errorCode)
+[[noreturn]] void ThrowCannotCreate(const QByteArray &path, int errorCode)
 {
     const QString systemText = errorCode != 0 ? qt_error_string(errorCode) : QString();
-    throw SettingsFileError(CannotCreateFileText(path, errorCode, systemText));
+    throw SettingsFileError(CannotCreateFileText(QFile::decodeName(path), errorCode, systemText));
 }
 
 [[noreturn]] void ThrowStreamWriteError()
@@ -281,7 +280,8 @@ bool Overwrite(int fd, const QByteArray &content, bool faultable)
 // Writes `bytes` over the locked regular file `fd`, where it stands. The file is never empty or
 // torn on the way (Overwrite); when a write fails, the old bytes are put back as far as they
 // were read.
-void WriteInPlace(const QString &path, FileDescriptor &fd, const QByteArray &bytes, int createError)
+void WriteInPlace(const QByteArray &path, FileDescriptor &fd, const QByteArray &bytes,
+                  int createError)
 {
     struct stat opened {};
     if (!fd.Valid() || (::fcntl(fd.Get(), F_GETFL) & O_ACCMODE) == O_RDONLY ||
@@ -306,19 +306,24 @@ void WriteInPlace(const QString &path, FileDescriptor &fd, const QByteArray &byt
 
 } // namespace
 
-void CreateSharedFolder(const QString &folder)
+void CreateSharedFolder(const QByteArray &folder)
 {
-    const QByteArray nativeFolder = QFile::encodeName(folder);
     struct stat info {};
-    if (::stat(nativeFolder.constData(), &info) == 0 || !QDir().mkpath(folder))
+    if (folder.isEmpty() || ::stat(folder.constData(), &info) == 0)
+        return;
+    // Made part by part from the bytes as they are: a name need not be text.
+    for (qsizetype end = folder.indexOf('/', 1); end != -1; end = folder.indexOf('/', end + 1))
+        ::mkdir(folder.left(end).constData(), 0777);
+    if (::mkdir(folder.constData(), 0777) != 0 && errno != EEXIST)
+        return;
+    if (::stat(folder.constData(), &info) != 0 || !S_ISDIR(info.st_mode))
         return;
     // No sticky bit: with it, one user could not rename a new file over another user's.
-    ::chmod(nativeFolder.constData(), 0777);
+    ::chmod(folder.constData(), 0777);
 }
 
-std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 maxSize)
+std::optional<QByteArray> ReadRegularFile(const QByteArray &nativePath, qint64 maxSize)
 {
-    const QByteArray nativePath = QFile::encodeName(path);
     struct stat info {};
     // Looking first keeps FIFOs and devices from being opened at all; the check on the open
     // descriptor below is the one that counts, as the path may change in between.
@@ -338,9 +343,8 @@ std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 maxSize)
     });
 }
 
-void RemoveStaleTemporaries(const QString &path, long long now)
+void RemoveStaleTemporaries(const QByteArray &nativePath, long long now)
 {
-    const QByteArray nativePath = QFile::encodeName(path);
     const QByteArray nativeFolder = FolderOf(nativePath);
     DIR *dir = ::opendir(nativeFolder.isEmpty() ? "." : nativeFolder.constData());
     if (!dir)
@@ -358,9 +362,9 @@ void RemoveStaleTemporaries(const QString &path, long long now)
     ::closedir(dir);
 }
 
-void ReplaceFileAtomically(const QString &path, const QByteArray &bytes)
+void ReplaceFileAtomically(const QByteArray &path, const QByteArray &bytes)
 {
-    const QByteArray nativePath = QFile::encodeName(path);
+    const QByteArray &nativePath = path;
     FileDescriptor locked; // the existing file, held until the save is done
     struct stat existing {};
     if (const int error = OpenLocked(nativePath, locked, existing))

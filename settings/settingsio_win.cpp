@@ -1,6 +1,7 @@
 #include "settings/settingsio.h"
 
 #include <QDir>
+#include <QFile>
 #include <QRandomGenerator>
 
 #include <string>
@@ -59,9 +60,9 @@ private:
     std::wstring path_;
 };
 
-std::wstring NativePath(const QString &path)
+std::wstring NativePath(const QByteArray &path)
 {
-    return QDir::toNativeSeparators(path).toStdWString();
+    return QDir::toNativeSeparators(QFile::decodeName(path)).toStdWString();
 }
 
 QString SystemText(DWORD code)
@@ -77,9 +78,10 @@ QString SystemText(DWORD code)
     return text;
 }
 
-[[noreturn]] void ThrowCannotCreate(const QString &path, DWORD code)
+[[noreturn]] void ThrowCannotCreate(const QByteArray &path, DWORD code)
 {
-    throw SettingsFileError(CannotCreateFileText(path, static_cast<int>(code), SystemText(code)));
+    throw SettingsFileError(
+        CannotCreateFileText(QFile::decodeName(path), static_cast<int>(code), SystemText(code)));
 }
 
 [[noreturn]] void ThrowStreamWriteError()
@@ -106,7 +108,7 @@ bool WriteAll(HANDLE file, const QByteArray &bytes)
 
 } // namespace
 
-std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 maxSize)
+std::optional<QByteArray> ReadRegularFile(const QByteArray &path, qint64 maxSize)
 {
     // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open; others may read meanwhile
     // but not write.
@@ -128,13 +130,13 @@ std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 maxSize)
     });
 }
 
-void CreateSharedFolder(const QString &folder)
+void CreateSharedFolder(const QByteArray &folder)
 {
     // The all-users application-data folder lets every user create files in it.
-    QDir().mkpath(folder);
+    QDir().mkpath(QFile::decodeName(folder));
 }
 
-void ReplaceFileAtomically(const QString &path, const QByteArray &bytes)
+void ReplaceFileAtomically(const QByteArray &path, const QByteArray &bytes)
 {
     const std::wstring nativePath = NativePath(path);
     const DWORD attributes = GetFileAttributesW(nativePath.c_str());

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <functional>
 #include <grp.h>
@@ -296,10 +297,10 @@ TEST_F(SettingsFolder, SaveThenLoadRestoresEverything)
 {
     const QList<MonitorSettings> saved = Records("0 4 20 0|3 1 -5 2147483647|4 0 0 1");
     for (const int32_t activate : {0, 1, -1}) {
-        SaveSettingsFile(Folder(), saved, activate);
+        SaveSettingsFile(QFile::encodeName(Folder()), saved, activate);
         EXPECT_EQ(ReadAll(File()), EncodeSettingsFile(saved, activate));
         QList<MonitorSettings> loaded = FreshRecords(3);
-        EXPECT_EQ(LoadSettingsFile(Folder(), loaded), activate);
+        EXPECT_EQ(LoadSettingsFile(QFile::encodeName(Folder()), loaded), activate);
         EXPECT_EQ(loaded, saved);
     }
     EXPECT_EQ(Names(), QStringList({SettingsFileName}));
@@ -334,7 +335,7 @@ TEST_F(SettingsFolder, NoRegularFileLoadsNothing)
     for (const auto &row : rows) {
         row.make();
         QList<MonitorSettings> records = FreshRecords(1);
-        LoadSettingsFile(Folder(), records);
+        LoadSettingsFile(QFile::encodeName(Folder()), records);
         EXPECT_EQ(records[0].ScanRate, row.loads ? 4 : 2) << row.edge;
         if (!QFile::remove(File()))
             QDir().rmdir(File());
@@ -348,7 +349,7 @@ TEST_F(SettingsFolder, SaveReplacesALinkNeverItsTarget)
     const QString target = dir.path() + "/mine";
     WriteAll(target, "precious");
     ASSERT_TRUE(QFile::link(target, File()));
-    SaveSettingsFile(Folder(), FreshRecords(1), 0);
+    SaveSettingsFile(QFile::encodeName(Folder()), FreshRecords(1), 0);
     EXPECT_EQ(ReadAll(target), QByteArray("precious"));
     EXPECT_FALSE(QFileInfo(File()).isSymLink());
     EXPECT_EQ(ReadAll(File()), EncodeSettingsFile(FreshRecords(1), 0));
@@ -360,7 +361,7 @@ TEST_F(SettingsFolder, FailedSavesKeepTheOldFileAndSaySo)
     const QByteArray old = EncodeSettingsFile(FreshRecords(1), 1);
     const auto expectFailure = [&](const QString &message) {
         try {
-            SaveSettingsFile(Folder(), FreshRecords(2), 0);
+            SaveSettingsFile(QFile::encodeName(Folder()), FreshRecords(2), 0);
             ADD_FAILURE() << "saved: " << message.toStdString();
         } catch (const SettingsFileError &e) {
             EXPECT_EQ(e.message(), message);
@@ -383,11 +384,49 @@ TEST_F(SettingsFolder, FolderThatCannotBeMadeFailsTheFile)
     WriteAll(dir.path() + "/plain", "x");
     const QString folder = dir.path() + "/plain/sub/";
     try {
-        SaveSettingsFile(folder, FreshRecords(1), 0);
+        SaveSettingsFile(QFile::encodeName(folder), FreshRecords(1), 0);
         ADD_FAILURE() << "saved";
     } catch (const SettingsFileError &e) {
         EXPECT_EQ(e.message(), CannotCreate(folder + SettingsFileName, ENOTDIR));
     }
+}
+
+// The folder is used as the system names it, in any bytes, and never a folder relative to
+// wherever the program was started.
+TEST_F(SettingsFolder, FolderNamedInAnyBytesAndNeverRelative)
+{
+    const QList<MonitorSettings> saved = Records("3 1 2 4|0 4 7 0");
+    for (const QByteArray &name : {QByteArray("caf\xC3\xA9"), QByteArray("caf\xE9")}) {
+        const QByteArray folder = QFile::encodeName(dir.path()) + '/' + name + "/sub/";
+        SaveSettingsFile(folder, saved, 1);
+        struct stat info {};
+        EXPECT_EQ(::stat(folder + SettingsFileName, &info), 0) << name.toHex().toStdString();
+        QList<MonitorSettings> loaded = FreshRecords(2);
+        EXPECT_EQ(LoadSettingsFile(folder, loaded), 1) << name.toHex().toStdString();
+        EXPECT_EQ(loaded, saved) << name.toHex().toStdString();
+        // Qt's folder listing cannot name such entries, so the system's is asked.
+        QList<QByteArray> entries;
+        if (DIR *top = ::opendir(QFile::encodeName(dir.path()).constData())) {
+            while (const dirent *entry = ::readdir(top))
+                if (entry->d_name[0] != '.')
+                    entries.append(entry->d_name);
+            ::closedir(top);
+        }
+        EXPECT_EQ(entries, QList<QByteArray>({name})) << "no folder of a look-alike name";
+        ::unlink(folder + SettingsFileName);
+        ::rmdir(folder);
+        ::rmdir(QFile::encodeName(dir.path()) + '/' + name);
+    }
+
+    const QString started = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    WriteAll(SettingsFileName, EncodeSettingsFile(saved, 1));
+    QList<MonitorSettings> loaded = FreshRecords(2);
+    EXPECT_EQ(LoadSettingsFile("", loaded), std::nullopt);
+    EXPECT_EQ(loaded, FreshRecords(2));
+    EXPECT_THROW(SaveSettingsFile("sub/", saved, 0), SettingsFileError);
+    EXPECT_FALSE(QFileInfo::exists("sub"));
+    QDir::setCurrent(started);
 }
 
 // What a load of the folder gives at each step of an in-place rewrite (SetSettingsSaveStep),
@@ -398,7 +437,7 @@ std::string stepTrace;
 QString LoadedAs(const QString &folder)
 {
     QList<MonitorSettings> records = FreshRecords(8);
-    const std::optional<int32_t> activate = LoadSettingsFile(folder, records);
+    const std::optional<int32_t> activate = LoadSettingsFile(QFile::encodeName(folder), records);
     return QString::number(activate.value_or(-9)) + ':' + Describe(records);
 }
 
@@ -415,7 +454,7 @@ std::string SaveAsUnprivileged(const QString &folder,
     const auto save = [&folder, &records]() -> std::string {
         stepTrace.clear();
         try {
-            SaveSettingsFile(folder, records, 0);
+            SaveSettingsFile(QFile::encodeName(folder), records, 0);
             return "saved" + stepTrace;
         } catch (const SettingsFileError &e) {
             return e.message().toStdString() + stepTrace;
@@ -472,7 +511,7 @@ TEST_F(SettingsFolder, SharedFolderLetsTheNextUserReplaceTheFile)
 {
     // The settings folder is made world-writable, and a file saved in it stays replaceable.
     ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
-    SaveSettingsFile(Folder(), FreshRecords(2), 1);
+    SaveSettingsFile(QFile::encodeName(Folder()), FreshRecords(2), 1);
     struct stat folderInfo {
     }, fileInfo{};
     ASSERT_EQ(::stat(QFile::encodeName(Folder()).constData(), &folderInfo), 0);
@@ -486,7 +525,7 @@ TEST_F(SettingsFolder, SharedFolderLetsTheNextUserReplaceTheFile)
 
     // In a folder only its owner may write, the file is not opened up to others.
     ::chmod(QFile::encodeName(Folder()).constData(), 0755);
-    SaveSettingsFile(Folder(), FreshRecords(1), 0);
+    SaveSettingsFile(QFile::encodeName(Folder()), FreshRecords(1), 0);
     ASSERT_EQ(::stat(QFile::encodeName(File()).constData(), &fileInfo), 0);
     EXPECT_EQ(fileInfo.st_mode & 0022, 0u);
 }
@@ -510,7 +549,7 @@ TEST_F(SettingsFolder, FullDiskKeepsTheOldFile)
     }
     filler.close();
     try {
-        SaveSettingsFile(Folder(), FreshRecords(2), 0);
+        SaveSettingsFile(QFile::encodeName(Folder()), FreshRecords(2), 0);
         ADD_FAILURE() << "saved on a full disk";
     } catch (const SettingsFileError &e) {
         EXPECT_EQ(e.message(), "Stream write error");
@@ -680,7 +719,7 @@ TEST_F(SettingsFolder, StaleTemporariesAreRemovedAndNothingElse)
             QDir().mkdir(path);
         age(row.name, row.age);
     }
-    RemoveStaleTemporaries(File(), now);
+    RemoveStaleTemporaries(QFile::encodeName(File()), now);
     for (const auto &row : rows)
         EXPECT_EQ(!QFileInfo(Folder() + row.name).isSymLink() &&
                       !QFileInfo::exists(Folder() + row.name),
@@ -701,7 +740,7 @@ TEST_F(SettingsFolder, FileBeingWrittenHasNoName)
         seenWhileWriting += QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
         return false;
     });
-    SaveSettingsFile(Folder(), FreshRecords(2), 1);
+    SaveSettingsFile(QFile::encodeName(Folder()), FreshRecords(2), 1);
     EXPECT_EQ(seenWhileWriting, QStringList());
     EXPECT_EQ(ReadAll(File()), EncodeSettingsFile(FreshRecords(2), 1));
     EXPECT_EQ(Names(), QStringList({SettingsFileName}));

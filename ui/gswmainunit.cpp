@@ -115,9 +115,7 @@ protected:
 
 TGswFolders TGswFolders::System()
 {
-    // Qt gives the path with "/" separators; the folder is cut at the system's own.
-    return {QDir::toNativeSeparators(QCoreApplication::applicationFilePath()).toLocal8Bit(),
-            &GetSpecialFolder};
+    return {ProgramFilePath(), &GetSpecialFolder};
 }
 
 TGswMainForm::TGswMainForm(const TGswFolders &folders)
@@ -406,16 +404,14 @@ void TGswMainForm::FormDestroy()
 
 void TGswMainForm::LoadSettings()
 {
-    const std::optional<int32_t> activate =
-        LoadSettingsFile(QString::fromLocal8Bit(ConfigFolder), *MonitorSettingsList);
+    const std::optional<int32_t> activate = LoadSettingsFile(ConfigFolder, *MonitorSettingsList);
     if (activate)
         ActivateCB->setCurrentIndex(ActivateChoice(*activate)); // not 0 or 1: no item selected
 }
 
 void TGswMainForm::SaveSettings()
 {
-    SaveSettingsFile(QString::fromLocal8Bit(ConfigFolder), *MonitorSettingsList,
-                     ActivateCB->currentIndex());
+    SaveSettingsFile(ConfigFolder, *MonitorSettingsList, ActivateCB->currentIndex());
 }
 
 bool TGswMainForm::event(QEvent *e)
