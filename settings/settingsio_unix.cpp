@@ -196,11 +196,11 @@ QByteArray LinkUnnamed(int fd, const QByteArray &nativePath)
     return {};
 }
 
-// Takes an exclusive advisory lock on `fd`, waiting at most SettingsLockWaitMs; 0 or the error.
-int LockWithin(int fd)
+// Takes an exclusive advisory lock on `fd`, waiting until SettingsLockWaitMs after `start` (on
+// the monotonic clock) at most; 0 or the error.
+int LockWithin(int fd, const timespec &start)
 {
-    timespec start{}, now{};
-    ::clock_gettime(CLOCK_MONOTONIC, &start);
+    timespec now{};
     for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
             return 0;
@@ -226,9 +226,10 @@ int LockWithin(int fd)
 int OpenLocked(const QByteArray &nativePath, FileDescriptor &fd, struct stat &existing)
 {
     const int flags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    timespec start{};
+    ::clock_gettime(CLOCK_MONOTONIC, &start);
     for (int attempt = 1; attempt <= 10; ++attempt) {
         fd.Close();
-        existing = {};
         if (::lstat(nativePath.constData(), &existing) != 0) {
             existing = {};
             return 0;
@@ -245,7 +246,7 @@ int OpenLocked(const QByteArray &nativePath, FileDescriptor &fd, struct stat &ex
         struct stat opened {};
         if (::fstat(fd.Get(), &opened) != 0 || !S_ISREG(opened.st_mode))
             continue;
-        if (const int error = LockWithin(fd.Get()))
+        if (const int error = LockWithin(fd.Get(), start))
             return error;
         struct stat now {};
         if (::lstat(nativePath.constData(), &now) == 0 && now.st_dev == opened.st_dev &&
