@@ -25,9 +25,9 @@ QString NoDisplayReason(const QByteArray &platform, const QByteArray &display,
                         const QByteArray &waylandDisplay);
 
 /// From ArmDisplayLoss to DisarmDisplayLoss, an exit() that the program did not ask for runs
-/// `atLoss` and then ends the process with ExitDisplayLost. Qt's X11 and Wayland platforms end
-/// the program that way, from the event loop, when the connection to the display breaks (the
-/// server was killed, an X11 logout without a session manager). `atLoss` must not use the
-/// display; it runs once.
+/// `atLoss` and then ends the process with ExitDisplayLost. Qt's X11 platform ends the program
+/// that way, from the event loop, when the connection to the display breaks (the server was
+/// killed, an X11 logout without a session manager). `atLoss` must not use the display; it
+/// runs once.
 void ArmDisplayLoss(std::function<void()> atLoss);
 void DisarmDisplayLoss();
