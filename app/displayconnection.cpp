@@ -13,6 +13,12 @@ struct HeldMessage {
     QString text;
 };
 
+QByteArray Environment(const char *name)
+{
+    const char *value = std::getenv(name);
+    return value != nullptr ? QByteArray(value) : QByteArray();
+}
+
 QtMessageHandler previousHandler = nullptr;
 QList<HeldMessage> *heldMessages = nullptr;
 
@@ -23,9 +29,10 @@ void HoldOrEnd(QtMsgType type, const QMessageLogContext &context, const QString 
         return;
     }
     // The only fatal message while the application object is made: no platform could start.
-    const QString line = QStringLiteral("glowsweep-wizard: no display: %1\n")
-                             .arg(NoDisplayReason(qgetenv("QT_QPA_PLATFORM"), qgetenv("DISPLAY"),
-                                                  qgetenv("WAYLAND_DISPLAY")));
+    const QString line =
+        QStringLiteral("glowsweep-wizard: no display: %1\n")
+            .arg(NoDisplayReason(Environment("QT_QPA_PLATFORM"), Environment("DISPLAY"),
+                                 Environment("WAYLAND_DISPLAY")));
     std::fputs(line.toLocal8Bit().constData(), stderr);
     std::fflush(stderr);
     std::_Exit(ExitNoDisplay); // Qt would abort when this returns
