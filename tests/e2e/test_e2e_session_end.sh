@@ -34,11 +34,11 @@ rows=(
 )
 
 run_row() {
-    local name signal washing readonly vbars
-    IFS='|' read -r name signal washing readonly vbars <<<"$1"
+    local name signal washing read_only vbars
+    IFS='|' read -r name signal washing read_only vbars <<<"$1"
     local settings
     settings=$(xh_tempdir settings)
-    if [ "$readonly" = yes ]; then
+    if [ "$read_only" = yes ]; then
         write_settings "$settings" "Config(Activate=0)"
         chmod 0444 "$settings/lumenrun.config"
     fi
