@@ -140,7 +140,9 @@ TCommandLine ParseCommandLine(const QStringList &arguments)
 
 QString CheckWashMonitor(const TCommandLine &commandLine, qsizetype monitorCount)
 {
-    if (commandLine.action != TCommandLine::Action::Run || !commandLine.wash)
+    if ((commandLine.action != TCommandLine::Action::Run &&
+         commandLine.action != TCommandLine::Action::ListMonitors) ||
+        !commandLine.wash)
         return {};
     const int index = *commandLine.wash;
     if (index == TCommandLine::AllMonitors)

@@ -12,10 +12,13 @@
 
 class QScreen;
 
-/// Exit statuses besides 0: arguments that cannot be used, and a timed close whose settings
-/// could not be saved.
+/// Exit statuses besides 0: arguments that cannot be used, a timed close whose settings could
+/// not be saved, no display to start on, and a display connection that broke while the program
+/// ran (the settings saved as far as they could be).
 inline constexpr int ExitBadArguments = 2;
 inline constexpr int ExitSaveFailed = 1;
+inline constexpr int ExitNoDisplay = 1;
+inline constexpr int ExitDisplayLost = 3;
 
 /// A duration as given to --duration, in milliseconds: a positive decimal number ("90",
 /// "1.5", ".5") followed by the unit "s", "m" or "h"; without a unit it counts minutes. No
@@ -47,7 +50,7 @@ struct TCommandLine {
 TCommandLine ParseCommandLine(const QStringList &arguments);
 
 /// The one-line message for a --wash monitor that a desktop with `monitorCount` monitors does
-/// not have; empty when the command line can be carried out there.
+/// not have, whatever else the command line asks for; empty when it can be carried out there.
 QString CheckWashMonitor(const TCommandLine &commandLine, qsizetype monitorCount);
 
 /// A monitor's size in its own pixels, which at 100 % scaling is its geometry's size.

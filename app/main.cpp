@@ -1,16 +1,20 @@
 #include "app/commandline.h"
+#include "app/displayconnection.h"
 #include "app/gswapplication.h"
 #include "app/gswglobals.h"
 #include "app/heldkeys.h"
 #include "app/terminationsignals.h"
+#include "settings/settingsfileerror.h"
 #include "ui/aboutunit.h"
 #include "ui/gswmainunit.h"
 #include "ui/imagewidget.h"
 #include "ui/pictures.h"
+#include "wash/screensaverinhibitor.h"
 
 #include <QTimer>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -48,15 +52,17 @@ int main(int argc, char *argv[])
         break;
     }
 
+    std::optional<NoDisplayGuard> noDisplay(std::in_place);
     TGswApplication application(argc, argv);
-    if (commandLine.action == TCommandLine::Action::ListMonitors) {
-        Print(stdout, ListMonitors(QGuiApplication::screens()));
-        return 0;
-    }
+    noDisplay.reset();
     // A monitor that is not there is refused before any window shows or any setting is read.
     if (const QString problem = CheckWashMonitor(commandLine, QGuiApplication::screens().size());
         !problem.isEmpty())
         return BadArguments(problem);
+    if (commandLine.action == TCommandLine::Action::ListMonitors) {
+        Print(stdout, ListMonitors(QGuiApplication::screens()));
+        return 0;
+    }
 
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.kestrion.GlowsweepWizard"));
     QApplication::setWindowIcon(ProgramIcon());
@@ -84,7 +90,20 @@ int main(int argc, char *argv[])
         QTimer::singleShot(
             0, form, [form, monitor = *commandLine.wash] { form->StartUnattendedWash(monitor); });
     }
+    // The display went away: nothing may be drawn or closed any more, but the settings are
+    // still saved and the screen saver told that the screen may sleep again.
+    ArmDisplayLoss([form = mainForm.get()] {
+        Print(stderr, QStringLiteral("glowsweep-wizard: the display connection was lost\n"));
+        for (ScreenSaverInhibitor *inhibitor : form->findChildren<ScreenSaverInhibitor *>())
+            inhibitor->Release();
+        try {
+            form->SaveSettings();
+        } catch (const SettingsFileError &e) {
+            Print(stderr, QStringLiteral("glowsweep-wizard: %1\n").arg(e.message()));
+        }
+    });
     const int result = QApplication::exec();
+    DisarmDisplayLoss();
     mainForm.reset(); // FormDestroy; the about box goes with its owner
     AboutForm = nullptr;
     termination.EndAsReceived();

@@ -28,9 +28,7 @@
 
 TGswFolders TGswFolders::System()
 {
-    // Qt gives the path with "/" separators; the folder is cut at the system's own.
-    return {QDir::toNativeSeparators(QCoreApplication::applicationFilePath()).toLocal8Bit(),
-            &GetSpecialFolder};
+    return {ProgramFilePath(), &GetSpecialFolder};
 }
 
 void TGswMainForm::FormCreate(const TGswFolders &folders)
@@ -215,8 +213,7 @@ void TGswMainForm::LoadSettings()
     StartRecords.clear();
     for (qsizetype i = 0; i < std::max(MonitorSettingsList->size(), RememberedPositions); ++i)
         StartRecords.append(MonitorSettings::ForMonitor(static_cast<int32_t>(i)));
-    const std::optional<int32_t> activate =
-        LoadSettingsFile(QString::fromLocal8Bit(ConfigFolder), StartRecords);
+    const std::optional<int32_t> activate = LoadSettingsFile(ConfigFolder, StartRecords);
     std::copy_n(StartRecords.begin(), MonitorSettingsList->size(), MonitorSettingsList->begin());
     if (activate)
         ActivateCB->setCurrentIndex(ActivateChoice(*activate)); // not 0 or 1: no item selected
@@ -224,8 +221,7 @@ void TGswMainForm::LoadSettings()
 
 void TGswMainForm::SaveSettings()
 {
-    SaveSettingsFile(QString::fromLocal8Bit(ConfigFolder), *MonitorSettingsList,
-                     ActivateCB->currentIndex());
+    SaveSettingsFile(ConfigFolder, *MonitorSettingsList, ActivateCB->currentIndex());
 }
 
 bool TGswMainForm::event(QEvent *e)

@@ -17,6 +17,10 @@ QByteArray SharedDataRoot(const QByteArray &root);
 /// The settings subfolder, joined to the special folder's path by plain concatenation.
 extern const QByteArray SettingsSubfolder;
 
+/// The program file's full path in the system's own bytes, which on Unix need not be UTF-8:
+/// absolute, or empty when the system does not tell.
+QByteArray ProgramFilePath();
+
 /// The folder part of a file's full path: everything up to and including the last path
 /// separator (or drive colon, where the system has drives).
 QByteArray ExtractFolder(const QByteArray &path);

@@ -2,6 +2,10 @@
 
 #include "app/folderpath.h"
 
+#include <QCoreApplication>
+#include <QFile>
+
+#include <climits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,6 +40,17 @@ QByteArray SharedDataRoot(const QByteArray &root)
 QByteArray GetSpecialFolder(int32_t number)
 {
     return number == CommonAppDataFolder ? SharedDataRoot("/var/lib") : QByteArray();
+}
+
+QByteArray ProgramFilePath()
+{
+    // The link's own bytes: Qt's path would turn a name that is not UTF-8 into other text.
+    char buffer[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer);
+    if (n > 0 && static_cast<size_t>(n) < sizeof buffer && buffer[0] == '/')
+        return QByteArray(buffer, static_cast<qsizetype>(n));
+    const QByteArray path = QFile::encodeName(QCoreApplication::applicationFilePath());
+    return path.startsWith('/') ? path : QByteArray();
 }
 
 QByteArray ExtractFolder(const QByteArray &path)

@@ -2,6 +2,9 @@
 
 #include "app/folderpath.h"
 
+#include <QCoreApplication>
+#include <QDir>
+
 #include <shlobj.h>
 #include <windows.h>
 
@@ -22,6 +25,12 @@ QByteArray GetSpecialFolder(int32_t number)
         malloc->Release();
     }
     return result;
+}
+
+QByteArray ProgramFilePath()
+{
+    // Qt gives the path with "/" separators; the folder is cut at the system's own.
+    return QDir::toNativeSeparators(QCoreApplication::applicationFilePath()).toLocal8Bit();
 }
 
 QByteArray ExtractFolder(const QByteArray &path)

@@ -5,15 +5,15 @@
 #include "settings/settingsio.h"
 
 #include <QDir>
+#include <QFile>
 #include <QStringView>
 #include <QtEndian>
+#include <cerrno>
 #include <functional>
 
 namespace {
 
 constexpr char16_t LineSeparator = u'\u2028';
-
-SettingsWriteFault writeFault = nullptr;
 
 QString LowerAsciiLetters(QString text)
 {
@@ -127,12 +127,6 @@ int32_t IndexInTable(int32_t index)
 }
 
 } // namespace
-
-SettingsFileError::SettingsFileError(const QString &message)
-    : std::runtime_error(message.toStdString())
-    , message_(message)
-{
-}
 
 QStringList DecodeSettingsText(const QByteArray &bytes)
 {
@@ -263,39 +257,35 @@ QByteArray EncodeSettingsFile(const QList<MonitorSettings> &records, int32_t act
     return bytes;
 }
 
-std::optional<int32_t> LoadSettingsFile(const QString &configFolder,
+namespace {
+
+bool IsAbsoluteFolder(const QByteArray &folder)
+{
+    return QDir::isAbsolutePath(QFile::decodeName(folder));
+}
+
+} // namespace
+
+std::optional<int32_t> LoadSettingsFile(const QByteArray &configFolder,
                                         QList<MonitorSettings> &records)
 {
+    if (!IsAbsoluteFolder(configFolder))
+        return std::nullopt;
     const std::optional<QByteArray> bytes =
-        ReadRegularFile(configFolder + QLatin1String(SettingsFileName), MaxSettingsFileSize);
+        ReadRegularFile(configFolder + SettingsFileName, MaxSettingsFileSize);
     if (!bytes)
         return std::nullopt;
     return ApplySettingsLines(DecodeSettingsText(*bytes), records);
 }
 
-void SaveSettingsFile(const QString &configFolder, const QList<MonitorSettings> &records,
+void SaveSettingsFile(const QByteArray &configFolder, const QList<MonitorSettings> &records,
                       int32_t activateIndex)
 {
+    const QByteArray path = configFolder + SettingsFileName;
+    if (!IsAbsoluteFolder(configFolder))
+        throw SettingsFileError(
+            CannotCreateFileText(QFile::decodeName(path), ENOENT, qt_error_string(ENOENT)));
     // A folder that cannot be made shows up as the file that cannot be created.
     CreateSharedFolder(configFolder);
-    ReplaceFileAtomically(configFolder + QLatin1String(SettingsFileName),
-                          EncodeSettingsFile(records, activateIndex));
-}
-
-QString CannotCreateFileText(const QString &path, int errorCode, const QString &systemText)
-{
-    const QString cause = systemText.isEmpty()
-                              ? QStringLiteral("Unspecified error (%1) from system.").arg(errorCode)
-                              : systemText;
-    return QStringLiteral("Cannot create file \"%1\". %2").arg(path, cause);
-}
-
-void SetSettingsWriteFault(SettingsWriteFault fault)
-{
-    writeFault = fault;
-}
-
-bool SettingsWriteFails(qint64 written)
-{
-    return writeFault != nullptr && writeFault(written);
+    ReplaceFileAtomically(path, EncodeSettingsFile(records, activateIndex));
 }

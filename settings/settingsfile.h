@@ -4,6 +4,7 @@
 // widgets: the main window hands in its records and its "Activate on" index.
 
 #include "app/monitorsettings.h"
+#include "settings/settingsfileerror.h"
 
 #include <QByteArray>
 #include <QList>
@@ -11,23 +12,11 @@
 #include <QStringList>
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 
 inline constexpr char SettingsFileName[] = "lumenrun.config";
 
 /// Files larger than this are not read: a real settings file is well under 1 KiB.
 inline constexpr qint64 MaxSettingsFileSize = 1024 * 1024;
-
-/// A failed save. message() is the text shown to the user: "Cannot create file "<path>".
-/// <cause>" or "Stream write error".
-class SettingsFileError : public std::runtime_error {
-public:
-    explicit SettingsFileError(const QString &message);
-    QString message() const { return message_; }
-
-private:
-    QString message_;
-};
 
 /// The text of a settings file as lines. The first bytes choose the encoding: FF FE UTF-16LE,
 /// FE FF UTF-16BE, EF BB BF UTF-8, anything else the system's 8-bit encoding. A line ends at CR,
@@ -59,14 +48,17 @@ QByteArray EncodeSettingsFile(const QList<MonitorSettings> &records, int32_t act
 
 /// Loads `configFolder` + SettingsFileName over `records` (see ApplySettingsLines). A missing
 /// file, anything but a regular file, a file over MaxSettingsFileSize or one that cannot be read
-/// changes nothing and returns nullopt. `configFolder` ends with a separator. Never throws.
-std::optional<int32_t> LoadSettingsFile(const QString &configFolder,
+/// changes nothing and returns nullopt. `configFolder` is in the system's own bytes, as
+/// ConfigFolder holds it, and ends with a separator; one that is not absolute (the program's
+/// folder was not found) has no file. Never throws.
+std::optional<int32_t> LoadSettingsFile(const QByteArray &configFolder,
                                         QList<MonitorSettings> &records);
 
 /// Creates `configFolder` with missing parents, then replaces the settings file in it by a
 /// complete new one, or throws SettingsFileError and leaves the old file untouched. The new file
 /// is written beside it under a fresh name and renamed over it, so a symbolic link at the path
 /// is itself replaced and its target is never written. An existing file this user may not write
-/// is not replaced (as root: one with no write permission bit at all).
-void SaveSettingsFile(const QString &configFolder, const QList<MonitorSettings> &records,
+/// is not replaced (as root: one with no write permission bit at all). A folder that is not
+/// absolute fails as a missing one does, so nothing is written in the current folder.
+void SaveSettingsFile(const QByteArray &configFolder, const QList<MonitorSettings> &records,
                       int32_t activateIndex);

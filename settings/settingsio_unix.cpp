@@ -1,15 +1,14 @@
 #include "settings/settingsio.h"
 
-#include "settings/settingsfile.h"
-
-#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -69,10 +68,10 @@ private:
     QByteArray path_;
 };
 
-[[noreturn]] void ThrowCannotCreate(const QString &path, int errorCode)
+[[noreturn]] void ThrowCannotCreate(const QByteArray &path, int errorCode)
 {
     const QString systemText = errorCode != 0 ? qt_error_string(errorCode) : QString();
-    throw SettingsFileError(CannotCreateFileText(path, errorCode, systemText));
+    throw SettingsFileError(CannotCreateFileText(QFile::decodeName(path), errorCode, systemText));
 }
 
 [[noreturn]] void ThrowStreamWriteError()
@@ -117,8 +116,14 @@ void SyncFolder(const QByteArray &folder)
         ::fsync(fd.Get());
 }
 
-// Our temporary files: the settings file's name behind a dot and before a dot and a random
-// base-36 number.
+// The folder part of a native path, up to and including its last "/"; empty for a bare name.
+QByteArray FolderOf(const QByteArray &nativePath)
+{
+    return nativePath.left(nativePath.lastIndexOf('/') + 1);
+}
+
+// Our temporary files: the file's name behind a dot and before a dot and a random base-36
+// number.
 bool IsTemporaryName(const QByteArray &name, const QByteArray &prefix)
 {
     if (!name.startsWith(prefix) || name.size() == prefix.size() ||
@@ -131,9 +136,10 @@ bool IsTemporaryName(const QByteArray &name, const QByteArray &prefix)
     return true;
 }
 
-QByteArray TemporaryPath(const QByteArray &folder)
+QByteArray TemporaryPath(const QByteArray &nativePath)
 {
-    return folder + '.' + SettingsFileName + '.' +
+    const QByteArray folder = FolderOf(nativePath);
+    return folder + '.' + nativePath.sliced(folder.size()) + '.' +
            QByteArray::number(QRandomGenerator::system()->generate64(), 36);
 }
 
@@ -156,11 +162,11 @@ int CreateUnnamed(const QByteArray &folder, FileDescriptor &fd)
     return 0;
 }
 
-// Creates in `fd` a new file with an unpredictable name in `folder`; 0 or the error.
-int CreateNamed(const QByteArray &folder, FileDescriptor &fd, QByteArray &name)
+// Creates in `fd` a new file with an unpredictable name beside `nativePath`; 0 or the error.
+int CreateNamed(const QByteArray &nativePath, FileDescriptor &fd, QByteArray &name)
 {
     for (int attempt = 1;; ++attempt) {
-        name = TemporaryPath(folder);
+        name = TemporaryPath(nativePath);
         // O_EXCL also refuses a link planted under the chosen name.
         fd.Reset(::open(name.constData(),
                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666));
@@ -174,13 +180,13 @@ int CreateNamed(const QByteArray &folder, FileDescriptor &fd, QByteArray &name)
     }
 }
 
-// Gives the unnamed file `fd` a fresh temporary name in `folder`; empty on failure, with errno
-// set.
-QByteArray LinkUnnamed(int fd, const QByteArray &folder)
+// Gives the unnamed file `fd` a fresh temporary name beside `nativePath`; empty on failure,
+// with errno set.
+QByteArray LinkUnnamed(int fd, const QByteArray &nativePath)
 {
     const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
     for (int attempt = 1; attempt <= 100; ++attempt) {
-        const QByteArray name = TemporaryPath(folder);
+        const QByteArray name = TemporaryPath(nativePath);
         if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) ==
             0)
             return name;
@@ -190,21 +196,97 @@ QByteArray LinkUnnamed(int fd, const QByteArray &folder)
     return {};
 }
 
-// Writes `bytes` over the regular file that `existing` describes, where it stands. The new
-// bytes go over the old ones before the file is cut to their length, so that the file is never
-// empty on the way; when a write fails, the old bytes are put back as far as they were read.
-void WriteInPlace(const QString &path, const struct stat &existing, const QByteArray &bytes,
+// Takes an exclusive advisory lock on `fd`, waiting until SettingsLockWaitMs after `start` (on
+// the monotonic clock) at most; 0 or the error.
+int LockWithin(int fd, const timespec &start)
+{
+    timespec now{};
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return 0;
+        if (errno == EINTR)
+            continue;
+        if (errno != EWOULDBLOCK)
+            return errno;
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        const long long waited =
+            (now.tv_sec - start.tv_sec) * 1000LL + (now.tv_nsec - start.tv_nsec) / 1000000;
+        if (waited >= SettingsLockWaitMs)
+            return EWOULDBLOCK;
+        const timespec pause{0, 10 * 1000 * 1000};
+        ::nanosleep(&pause, nullptr);
+    }
+}
+
+// Opens the regular file at `nativePath` (for writing where this user may) and locks it in `fd`.
+// A save that held the lock before may have renamed a new file into place meanwhile, so the
+// lock counts only once the path still names the locked file. `existing` tells what is at the
+// path (zeroed when nothing is); `fd` stays invalid unless it is a regular file this user may
+// open. Returns 0 or the error that keeps the save from going on.
+int OpenLocked(const QByteArray &nativePath, FileDescriptor &fd, struct stat &existing)
+{
+    const int flags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    timespec start{};
+    ::clock_gettime(CLOCK_MONOTONIC, &start);
+    for (int attempt = 1; attempt <= 10; ++attempt) {
+        fd.Close();
+        if (::lstat(nativePath.constData(), &existing) != 0) {
+            existing = {};
+            return 0;
+        }
+        if (!S_ISREG(existing.st_mode))
+            return 0;
+        for (const int access : {O_RDWR, O_WRONLY, O_RDONLY}) {
+            fd.Reset(::open(nativePath.constData(), access | flags));
+            if (fd.Valid())
+                break;
+        }
+        if (!fd.Valid())
+            return 0; // the permission check refuses or the file has gone
+        struct stat opened {};
+        if (::fstat(fd.Get(), &opened) != 0 || !S_ISREG(opened.st_mode))
+            continue;
+        if (const int error = LockWithin(fd.Get(), start))
+            return error;
+        struct stat now {};
+        if (::lstat(nativePath.constData(), &now) == 0 && now.st_dev == opened.st_dev &&
+            now.st_ino == opened.st_ino) {
+            existing = opened;
+            return 0;
+        }
+    }
+    return EWOULDBLOCK; // replaced again and again while we waited
+}
+
+// Writes `content` over the file `fd` where it stands: first over the whole of its current
+// length, the rest of which becomes NUL bytes that end the text, then cuts it to length. A kill
+// between the steps leaves a file that reads as `content`.
+bool Overwrite(int fd, const QByteArray &content, bool faultable)
+{
+    struct stat now {};
+    if (::fstat(fd, &now) != 0)
+        return false;
+    QByteArray padded = content;
+    padded.append(std::max<qsizetype>(0, static_cast<qsizetype>(now.st_size) - content.size()),
+                  '\0');
+    if (::lseek(fd, 0, SEEK_SET) != 0 || !WriteAll(fd, padded, faultable))
+        return false;
+    SettingsSaveStepDone();
+    if (::ftruncate(fd, content.size()) != 0)
+        return false;
+    SettingsSaveStepDone();
+    return ::fsync(fd) == 0;
+}
+
+// Writes `bytes` over the locked regular file `fd`, where it stands. The file is never empty or
+// torn on the way (Overwrite); when a write fails, the old bytes are put back as far as they
+// were read.
+void WriteInPlace(const QByteArray &path, FileDescriptor &fd, const QByteArray &bytes,
                   int createError)
 {
-    const QByteArray nativePath = QFile::encodeName(path);
-    const int flags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    FileDescriptor fd(::open(nativePath.constData(), O_RDWR | flags));
-    if (!fd.Valid())
-        fd.Reset(::open(nativePath.constData(), O_WRONLY | flags));
     struct stat opened {};
-    // What was opened must be the file looked at: not a link or a device put there since.
-    if (!fd.Valid() || ::fstat(fd.Get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
-        opened.st_dev != existing.st_dev || opened.st_ino != existing.st_ino)
+    if (!fd.Valid() || (::fcntl(fd.Get(), F_GETFL) & O_ACCMODE) == O_RDONLY ||
+        ::fstat(fd.Get(), &opened) != 0)
         ThrowCannotCreate(path, createError);
 
     QByteArray old;
@@ -214,13 +296,9 @@ void WriteInPlace(const QString &path, const struct stat &existing, const QByteA
         canPutBack =
             ::pread(fd.Get(), old.data(), static_cast<size_t>(old.size()), 0) == old.size();
     }
-    const auto put = [&fd](const QByteArray &content, bool faultable) {
-        return ::lseek(fd.Get(), 0, SEEK_SET) == 0 && WriteAll(fd.Get(), content, faultable) &&
-               ::ftruncate(fd.Get(), content.size()) == 0 && ::fsync(fd.Get()) == 0;
-    };
-    if (!put(bytes, true)) {
+    if (!Overwrite(fd.Get(), bytes, true)) {
         if (canPutBack)
-            put(old, false);
+            Overwrite(fd.Get(), old, false);
         ThrowStreamWriteError();
     }
     if (fd.Close() != 0)
@@ -229,19 +307,24 @@ void WriteInPlace(const QString &path, const struct stat &existing, const QByteA
 
 } // namespace
 
-void CreateSharedFolder(const QString &folder)
+void CreateSharedFolder(const QByteArray &folder)
 {
-    const QByteArray nativeFolder = QFile::encodeName(folder);
     struct stat info {};
-    if (::stat(nativeFolder.constData(), &info) == 0 || !QDir().mkpath(folder))
+    if (folder.isEmpty() || ::stat(folder.constData(), &info) == 0)
+        return;
+    // Made part by part from the bytes as they are: a name need not be text.
+    for (qsizetype end = folder.indexOf('/', 1); end != -1; end = folder.indexOf('/', end + 1))
+        ::mkdir(folder.left(end).constData(), 0777);
+    if (::mkdir(folder.constData(), 0777) != 0 && errno != EEXIST)
+        return;
+    if (::stat(folder.constData(), &info) != 0 || !S_ISDIR(info.st_mode))
         return;
     // No sticky bit: with it, one user could not rename a new file over another user's.
-    ::chmod(nativeFolder.constData(), 0777);
+    ::chmod(folder.constData(), 0777);
 }
 
-std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 maxSize)
+std::optional<QByteArray> ReadRegularFile(const QByteArray &nativePath, qint64 maxSize)
 {
-    const QByteArray nativePath = QFile::encodeName(path);
     struct stat info {};
     // Looking first keeps FIFOs and devices from being opened at all; the check on the open
     // descriptor below is the one that counts, as the path may change in between.
@@ -252,33 +335,22 @@ std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 maxSize)
         info.st_size > maxSize)
         return std::nullopt;
 
-    // One byte more than allowed tells a file that grew past the limit since fstat.
-    QByteArray bytes(static_cast<qsizetype>(maxSize) + 1, Qt::Uninitialized);
-    qsizetype total = 0;
-    while (total < bytes.size()) {
-        const ssize_t n =
-            ::read(fd.Get(), bytes.data() + total, static_cast<size_t>(bytes.size() - total));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return std::nullopt;
-        if (n == 0)
-            break;
-        total += n;
-    }
-    if (total > maxSize)
-        return std::nullopt;
-    bytes.truncate(total);
-    return bytes;
+    return ReadAtMost(maxSize, [&fd](char *buffer, qint64 capacity) -> qint64 {
+        for (;;) {
+            const ssize_t n = ::read(fd.Get(), buffer, static_cast<size_t>(capacity));
+            if (n >= 0 || errno != EINTR)
+                return n;
+        }
+    });
 }
 
-void RemoveStaleTemporaries(const QString &folder, long long now)
+void RemoveStaleTemporaries(const QByteArray &nativePath, long long now)
 {
-    const QByteArray nativeFolder = QFile::encodeName(folder);
+    const QByteArray nativeFolder = FolderOf(nativePath);
     DIR *dir = ::opendir(nativeFolder.isEmpty() ? "." : nativeFolder.constData());
     if (!dir)
         return;
-    const QByteArray prefix = QByteArray(".") + SettingsFileName + '.';
+    const QByteArray prefix = '.' + nativePath.sliced(nativeFolder.size()) + '.';
     while (const dirent *entry = ::readdir(dir)) {
         const QByteArray name(entry->d_name);
         if (!IsTemporaryName(name, prefix))
@@ -291,30 +363,32 @@ void RemoveStaleTemporaries(const QString &folder, long long now)
     ::closedir(dir);
 }
 
-void ReplaceFileAtomically(const QString &path, const QByteArray &bytes)
+void ReplaceFileAtomically(const QByteArray &path, const QByteArray &bytes)
 {
-    const QByteArray nativePath = QFile::encodeName(path);
+    const QByteArray &nativePath = path;
+    FileDescriptor locked; // the existing file, held until the save is done
     struct stat existing {};
-    const bool isRegular =
-        ::lstat(nativePath.constData(), &existing) == 0 && S_ISREG(existing.st_mode);
+    if (const int error = OpenLocked(nativePath, locked, existing))
+        ThrowCannotCreate(path, error);
+    const bool isRegular = S_ISREG(existing.st_mode);
     if (isRegular) {
         if (const int refusal = ReplaceRefusal(nativePath, existing))
             ThrowCannotCreate(path, refusal);
     }
 
-    const QByteArray folder = nativePath.left(nativePath.lastIndexOf('/') + 1);
-    RemoveStaleTemporaries(QFile::decodeName(folder), static_cast<long long>(std::time(nullptr)));
+    const QByteArray folder = FolderOf(nativePath);
+    RemoveStaleTemporaries(path, static_cast<long long>(std::time(nullptr)));
 
     FileDescriptor fd;
     QByteArray name; // empty while the new file has none
     int createError = CreateUnnamed(folder, fd);
     if (!fd.Valid() && createError == 0)
-        createError = CreateNamed(folder, fd, name);
+        createError = CreateNamed(nativePath, fd, name);
     if (!fd.Valid()) {
         // A folder that lets this user write the file but not create files beside it: the file
         // can only be rewritten where it stands.
         if ((createError == EACCES || createError == EPERM) && isRegular) {
-            WriteInPlace(path, existing, bytes, createError);
+            WriteInPlace(path, locked, bytes, createError);
             return;
         }
         ThrowCannotCreate(path, createError);
@@ -332,7 +406,7 @@ void ReplaceFileAtomically(const QString &path, const QByteArray &bytes)
         ThrowStreamWriteError();
     if (name.isEmpty()) {
         // The unnamed file gets its name only now that it is complete.
-        name = LinkUnnamed(fd.Get(), folder);
+        name = LinkUnnamed(fd.Get(), nativePath);
         if (name.isEmpty())
             ThrowCannotCreate(path, errno);
         temporary.Set(name);

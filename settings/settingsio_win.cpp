@@ -1,8 +1,7 @@
 #include "settings/settingsio.h"
 
-#include "settings/settingsfile.h"
-
 #include <QDir>
+#include <QFile>
 #include <QRandomGenerator>
 
 #include <string>
@@ -61,9 +60,9 @@ private:
     std::wstring path_;
 };
 
-std::wstring NativePath(const QString &path)
+std::wstring NativePath(const QByteArray &path)
 {
-    return QDir::toNativeSeparators(path).toStdWString();
+    return QDir::toNativeSeparators(QFile::decodeName(path)).toStdWString();
 }
 
 QString SystemText(DWORD code)
@@ -79,9 +78,10 @@ QString SystemText(DWORD code)
     return text;
 }
 
-[[noreturn]] void ThrowCannotCreate(const QString &path, DWORD code)
+[[noreturn]] void ThrowCannotCreate(const QByteArray &path, DWORD code)
 {
-    throw SettingsFileError(CannotCreateFileText(path, static_cast<int>(code), SystemText(code)));
+    throw SettingsFileError(
+        CannotCreateFileText(QFile::decodeName(path), static_cast<int>(code), SystemText(code)));
 }
 
 [[noreturn]] void ThrowStreamWriteError()
@@ -108,7 +108,7 @@ bool WriteAll(HANDLE file, const QByteArray &bytes)
 
 } // namespace
 
-std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 maxSize)
+std::optional<QByteArray> ReadRegularFile(const QByteArray &path, qint64 maxSize)
 {
     // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open; others may read meanwhile
     // but not write.
@@ -123,31 +123,20 @@ std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 maxSize)
         !GetFileSizeEx(file.Get(), &size) || size.QuadPart > maxSize)
         return std::nullopt;
 
-    // One byte more than allowed tells a file that grew past the limit since it was measured.
-    QByteArray bytes(static_cast<qsizetype>(maxSize) + 1, Qt::Uninitialized);
-    qsizetype total = 0;
-    while (total < bytes.size()) {
+    return ReadAtMost(maxSize, [&file](char *buffer, qint64 capacity) -> qint64 {
         DWORD n = 0;
-        const DWORD chunk = static_cast<DWORD>(qMin<qsizetype>(bytes.size() - total, 1 << 20));
-        if (!ReadFile(file.Get(), bytes.data() + total, chunk, &n, nullptr))
-            return std::nullopt;
-        if (n == 0)
-            break;
-        total += n;
-    }
-    if (total > maxSize)
-        return std::nullopt;
-    bytes.truncate(total);
-    return bytes;
+        const DWORD chunk = static_cast<DWORD>(qMin<qint64>(capacity, 1 << 20));
+        return ReadFile(file.Get(), buffer, chunk, &n, nullptr) ? static_cast<qint64>(n) : -1;
+    });
 }
 
-void CreateSharedFolder(const QString &folder)
+void CreateSharedFolder(const QByteArray &folder)
 {
     // The all-users application-data folder lets every user create files in it.
-    QDir().mkpath(folder);
+    QDir().mkpath(QFile::decodeName(folder));
 }
 
-void ReplaceFileAtomically(const QString &path, const QByteArray &bytes)
+void ReplaceFileAtomically(const QByteArray &path, const QByteArray &bytes)
 {
     const std::wstring nativePath = NativePath(path);
     const DWORD attributes = GetFileAttributesW(nativePath.c_str());
@@ -165,11 +154,12 @@ void ReplaceFileAtomically(const QString &path, const QByteArray &bytes)
     const std::wstring::size_type separator = nativePath.find_last_of(L"\\/:");
     const std::wstring folder =
         separator == std::wstring::npos ? std::wstring() : nativePath.substr(0, separator + 1);
+    const std::wstring fileName = nativePath.substr(folder.size());
     std::wstring temporaryPath;
     Handle file;
     for (int attempt = 1;; ++attempt) {
         temporaryPath =
-            folder + L"." + QString::fromLatin1(SettingsFileName).toStdWString() + L"." +
+            folder + L"." + fileName + L"." +
             QString::number(QRandomGenerator::system()->generate64(), 36).toStdWString();
         file.Reset(CreateFileW(temporaryPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -37,10 +37,12 @@ struct MainFormFixture {
             f.write(bytes);
     }
 
-    TGswMainForm &Create(bool withSpecialFolder = true)
+    /// `programFolder`: the name of the program's folder in dir, in any bytes.
+    TGswMainForm &Create(bool withSpecialFolder = true, const QByteArray &programFolder = "bin")
     {
         const QByteArray shared = Shared();
-        TGswFolders folders{QFile::encodeName(dir.path() + QStringLiteral("/bin/glowsweep-wizard")),
+        TGswFolders folders{QFile::encodeName(dir.path()) + '/' + programFolder +
+                                "/glowsweep-wizard",
                             [shared, withSpecialFolder](int32_t number) {
                                 return withSpecialFolder && number == 35 ? shared : QByteArray();
                             }};

@@ -80,4 +80,8 @@ TEST(CheckWashMonitor, OnlyMonitorsTheDesktopHas)
     EXPECT_EQ(check("2", 2) + check("all", 1), QString());
     EXPECT_EQ(check("2", 1), QStringLiteral("There is no monitor 2: this desktop has 1 monitor."));
     EXPECT_FALSE(check("all", 0).isEmpty());
+    // Whatever else is asked for.
+    EXPECT_EQ(CheckWashMonitor(
+                  ParseCommandLine({"glowsweep-wizard", "--wash", "3", "--list-monitors"}), 2),
+              QStringLiteral("There is no monitor 3: this desktop has 2 monitors."));
 }

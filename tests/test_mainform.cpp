@@ -23,6 +23,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QToolButton>
+#include <unistd.h>
 
 /// Records the addresses handed to the desktop instead of opening them.
 class UrlRecorder : public QObject {
@@ -82,18 +83,24 @@ private slots:
     void foldersComeFromTheProgramAndTheSharedFolder_data()
     {
         QTest::addColumn<bool>("withSpecialFolder");
-        QTest::newRow("shared folder given") << true;
-        QTest::newRow("no shared folder: the program's folder") << false;
+        QTest::addColumn<QByteArray>("programFolder");
+        QTest::newRow("shared folder given") << true << QByteArray("bin");
+        QTest::newRow("no shared folder: the program's folder") << false << QByteArray("bin");
+        QTest::newRow("the program's folder not UTF-8") << false << QByteArray("caf\xE9");
     }
 
     void foldersComeFromTheProgramAndTheSharedFolder()
     {
         QFETCH(bool, withSpecialFolder);
+        QFETCH(QByteArray, programFolder);
         MainFormFixture fx;
-        fx.Create(withSpecialFolder);
-        const QByteArray program = QFile::encodeName(fx.dir.path()) + "/bin/";
+        TGswMainForm &form = fx.Create(withSpecialFolder, programFolder);
+        const QByteArray program = QFile::encodeName(fx.dir.path()) + '/' + programFolder + '/';
         QCOMPARE(ProgramFolder, program);
         QCOMPARE(ConfigFolder, withSpecialFolder ? fx.Shared() + "/Glowsweep Wizard/" : program);
+        // The file goes where the folder is, byte for byte.
+        form.SaveSettings();
+        QVERIFY(::access(ConfigFolder + SettingsFileName, F_OK) == 0);
     }
 
     // -----------------------------------------------------------------------------------

@@ -2,16 +2,19 @@
 #include "settings/settingsio.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <functional>
 #include <grp.h>
 #include <limits>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -274,7 +277,11 @@ TEST(SettingsText, HostileLinesGiveDefinedResults)
 class SettingsFolder : public testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(dir.isValid()); }
-    void TearDown() override { SetSettingsWriteFault(nullptr); }
+    void TearDown() override
+    {
+        SetSettingsWriteFault(nullptr);
+        SetSettingsSaveStep(nullptr);
+    }
     QString Folder() const { return dir.path() + "/Glowsweep Wizard/"; }
     QString File() const { return Folder() + SettingsFileName; }
     // Every name in the folder, hidden ones included: a failed save leaves no temporary file.
@@ -290,10 +297,10 @@ TEST_F(SettingsFolder, SaveThenLoadRestoresEverything)
 {
     const QList<MonitorSettings> saved = Records("0 4 20 0|3 1 -5 2147483647|4 0 0 1");
     for (const int32_t activate : {0, 1, -1}) {
-        SaveSettingsFile(Folder(), saved, activate);
+        SaveSettingsFile(QFile::encodeName(Folder()), saved, activate);
         EXPECT_EQ(ReadAll(File()), EncodeSettingsFile(saved, activate));
         QList<MonitorSettings> loaded = FreshRecords(3);
-        EXPECT_EQ(LoadSettingsFile(Folder(), loaded), activate);
+        EXPECT_EQ(LoadSettingsFile(QFile::encodeName(Folder()), loaded), activate);
         EXPECT_EQ(loaded, saved);
     }
     EXPECT_EQ(Names(), QStringList({SettingsFileName}));
@@ -328,7 +335,7 @@ TEST_F(SettingsFolder, NoRegularFileLoadsNothing)
     for (const auto &row : rows) {
         row.make();
         QList<MonitorSettings> records = FreshRecords(1);
-        LoadSettingsFile(Folder(), records);
+        LoadSettingsFile(QFile::encodeName(Folder()), records);
         EXPECT_EQ(records[0].ScanRate, row.loads ? 4 : 2) << row.edge;
         if (!QFile::remove(File()))
             QDir().rmdir(File());
@@ -342,7 +349,7 @@ TEST_F(SettingsFolder, SaveReplacesALinkNeverItsTarget)
     const QString target = dir.path() + "/mine";
     WriteAll(target, "precious");
     ASSERT_TRUE(QFile::link(target, File()));
-    SaveSettingsFile(Folder(), FreshRecords(1), 0);
+    SaveSettingsFile(QFile::encodeName(Folder()), FreshRecords(1), 0);
     EXPECT_EQ(ReadAll(target), QByteArray("precious"));
     EXPECT_FALSE(QFileInfo(File()).isSymLink());
     EXPECT_EQ(ReadAll(File()), EncodeSettingsFile(FreshRecords(1), 0));
@@ -354,7 +361,7 @@ TEST_F(SettingsFolder, FailedSavesKeepTheOldFileAndSaySo)
     const QByteArray old = EncodeSettingsFile(FreshRecords(1), 1);
     const auto expectFailure = [&](const QString &message) {
         try {
-            SaveSettingsFile(Folder(), FreshRecords(2), 0);
+            SaveSettingsFile(QFile::encodeName(Folder()), FreshRecords(2), 0);
             ADD_FAILURE() << "saved: " << message.toStdString();
         } catch (const SettingsFileError &e) {
             EXPECT_EQ(e.message(), message);
@@ -377,23 +384,80 @@ TEST_F(SettingsFolder, FolderThatCannotBeMadeFailsTheFile)
     WriteAll(dir.path() + "/plain", "x");
     const QString folder = dir.path() + "/plain/sub/";
     try {
-        SaveSettingsFile(folder, FreshRecords(1), 0);
+        SaveSettingsFile(QFile::encodeName(folder), FreshRecords(1), 0);
         ADD_FAILURE() << "saved";
     } catch (const SettingsFileError &e) {
         EXPECT_EQ(e.message(), CannotCreate(folder + SettingsFileName, ENOTDIR));
     }
 }
 
-// Saves as another user (nobody) when run as root, whom permissions do not stop; returns the
-// error message, or "saved".
-std::string SaveAsUnprivileged(const QString &folder)
+// The folder is used as the system names it, in any bytes, and never a folder relative to
+// wherever the program was started.
+TEST_F(SettingsFolder, FolderNamedInAnyBytesAndNeverRelative)
 {
-    const auto save = [&folder]() -> std::string {
+    const QList<MonitorSettings> saved = Records("3 1 2 4|0 4 7 0");
+    for (const QByteArray &name : {QByteArray("caf\xC3\xA9"), QByteArray("caf\xE9")}) {
+        const QByteArray folder = QFile::encodeName(dir.path()) + '/' + name + "/sub/";
+        SaveSettingsFile(folder, saved, 1);
+        struct stat info {};
+        EXPECT_EQ(::stat(folder + SettingsFileName, &info), 0) << name.toHex().toStdString();
+        QList<MonitorSettings> loaded = FreshRecords(2);
+        EXPECT_EQ(LoadSettingsFile(folder, loaded), 1) << name.toHex().toStdString();
+        EXPECT_EQ(loaded, saved) << name.toHex().toStdString();
+        // Qt's folder listing cannot name such entries, so the system's is asked.
+        QList<QByteArray> entries;
+        if (DIR *top = ::opendir(QFile::encodeName(dir.path()).constData())) {
+            while (const dirent *entry = ::readdir(top))
+                if (entry->d_name[0] != '.')
+                    entries.append(entry->d_name);
+            ::closedir(top);
+        }
+        EXPECT_EQ(entries, QList<QByteArray>({name})) << "no folder of a look-alike name";
+        ::unlink(folder + SettingsFileName);
+        ::rmdir(folder);
+        ::rmdir(QFile::encodeName(dir.path()) + '/' + name);
+    }
+
+    const QString started = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    WriteAll(SettingsFileName, EncodeSettingsFile(saved, 1));
+    QList<MonitorSettings> loaded = FreshRecords(2);
+    EXPECT_EQ(LoadSettingsFile("", loaded), std::nullopt);
+    EXPECT_EQ(loaded, FreshRecords(2));
+    EXPECT_THROW(SaveSettingsFile("sub/", saved, 0), SettingsFileError);
+    EXPECT_FALSE(QFileInfo::exists("sub"));
+    QDir::setCurrent(started);
+}
+
+// What a load of the folder gives at each step of an in-place rewrite (SetSettingsSaveStep),
+// one line each: "<activate>:<records>".
+QString stepFolder;
+std::string stepTrace;
+
+QString LoadedAs(const QString &folder)
+{
+    QList<MonitorSettings> records = FreshRecords(8);
+    const std::optional<int32_t> activate = LoadSettingsFile(QFile::encodeName(folder), records);
+    return QString::number(activate.value_or(-9)) + ':' + Describe(records);
+}
+
+void TraceStep()
+{
+    stepTrace += '\n' + LoadedAs(stepFolder).toStdString();
+}
+
+// Saves as another user (nobody) when run as root, whom permissions do not stop; returns the
+// error message, or "saved", then the lines of stepTrace.
+std::string SaveAsUnprivileged(const QString &folder,
+                               const QList<MonitorSettings> &records = FreshRecords(1))
+{
+    const auto save = [&folder, &records]() -> std::string {
+        stepTrace.clear();
         try {
-            SaveSettingsFile(folder, FreshRecords(1), 0);
-            return "saved";
+            SaveSettingsFile(QFile::encodeName(folder), records, 0);
+            return "saved" + stepTrace;
         } catch (const SettingsFileError &e) {
-            return e.message().toStdString();
+            return e.message().toStdString() + stepTrace;
         }
     };
     if (::geteuid() != 0)
@@ -447,7 +511,7 @@ TEST_F(SettingsFolder, SharedFolderLetsTheNextUserReplaceTheFile)
 {
     // The settings folder is made world-writable, and a file saved in it stays replaceable.
     ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
-    SaveSettingsFile(Folder(), FreshRecords(2), 1);
+    SaveSettingsFile(QFile::encodeName(Folder()), FreshRecords(2), 1);
     struct stat folderInfo {
     }, fileInfo{};
     ASSERT_EQ(::stat(QFile::encodeName(Folder()).constData(), &folderInfo), 0);
@@ -461,7 +525,7 @@ TEST_F(SettingsFolder, SharedFolderLetsTheNextUserReplaceTheFile)
 
     // In a folder only its owner may write, the file is not opened up to others.
     ::chmod(QFile::encodeName(Folder()).constData(), 0755);
-    SaveSettingsFile(Folder(), FreshRecords(1), 0);
+    SaveSettingsFile(QFile::encodeName(Folder()), FreshRecords(1), 0);
     ASSERT_EQ(::stat(QFile::encodeName(File()).constData(), &fileInfo), 0);
     EXPECT_EQ(fileInfo.st_mode & 0022, 0u);
 }
@@ -485,7 +549,7 @@ TEST_F(SettingsFolder, FullDiskKeepsTheOldFile)
     }
     filler.close();
     try {
-        SaveSettingsFile(Folder(), FreshRecords(2), 0);
+        SaveSettingsFile(QFile::encodeName(Folder()), FreshRecords(2), 0);
         ADD_FAILURE() << "saved on a full disk";
     } catch (const SettingsFileError &e) {
         EXPECT_EQ(e.message(), "Stream write error");
@@ -549,6 +613,78 @@ TEST_F(SettingsFolder, LockedFolderRewritesAWritableFileInPlace)
     }
 }
 
+// A rewrite in place killed between any two of its steps leaves a file that loads as the old
+// settings or as the new ones, never as new lines followed by old ones.
+TEST_F(SettingsFolder, InPlaceRewriteNeverLoadsAsAMixture)
+{
+    const QList<MonitorSettings> eight =
+        Records("0 0 1 1|1 1 2 2|2 2 3 3|3 3 4 4|4 4 5 5|0 1 6 6|1 2 7 7|2 3 8 8");
+    const QList<MonitorSettings> three = Records("4 4 9 9|3 3 8 8|2 2 7 7");
+    QByteArray utf8 = "\xEF\xBB\xBF"
+                      "Config(Activate=1)\r\n";
+    for (int i = 0; i < 8; ++i)
+        utf8 += "AddMonitor(ScanRate=1,BarSize=1,HBars=5,VBars=5)\r\n";
+    const struct {
+        const char *edge;
+        QByteArray old;
+        QList<MonitorSettings> saved;
+    } rows[] = {
+        {"eight monitors rewritten for three", EncodeSettingsFile(eight, 1), three},
+        {"three rewritten for eight", EncodeSettingsFile(three, 1), eight},
+        {"a longer UTF-8 file", utf8, three},
+    };
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+    stepFolder = Folder();
+    for (const auto &row : rows) {
+        ASSERT_TRUE(QDir().mkpath(Folder()));
+        WriteAll(File(), row.old);
+        ::chmod(QFile::encodeName(File()).constData(), 0666);
+        ::chmod(QFile::encodeName(Folder()).constData(), 0555);
+        const QString before = LoadedAs(Folder());
+        SetSettingsSaveStep(&TraceStep);
+        QStringList steps =
+            QString::fromStdString(SaveAsUnprivileged(Folder(), row.saved)).split('\n');
+        SetSettingsSaveStep(nullptr);
+        const QString after = LoadedAs(Folder());
+        EXPECT_EQ(steps.takeFirst(), "saved") << row.edge;
+        EXPECT_EQ(ReadAll(File()), EncodeSettingsFile(row.saved, 0)) << row.edge;
+        EXPECT_EQ(steps.size(), 2) << row.edge << ": written, then cut to length";
+        for (const QString &step : steps)
+            EXPECT_TRUE(step == before || step == after) << row.edge << ": " << step.toStdString();
+        ::chmod(QFile::encodeName(Folder()).constData(), 0755);
+        QDir(Folder()).removeRecursively();
+    }
+}
+
+// A save waits for another save of the same file, but not for ever: a lock held past the wait
+// fails the save as a locked file does, the replacement and the rewrite in place alike, and
+// leaves the file as it was.
+TEST_F(SettingsFolder, SavesTakeTurnsAndALockHeldOnFailsTheSave)
+{
+    const QByteArray old = EncodeSettingsFile(FreshRecords(2), 1);
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+    for (const mode_t folderMode : {mode_t{0777}, mode_t{0555}}) {
+        const std::string edge = folderMode == 0777 ? "replaced" : "rewritten in place";
+        ASSERT_TRUE(QDir().mkpath(Folder()));
+        WriteAll(File(), old);
+        ::chmod(QFile::encodeName(File()).constData(), 0666);
+        ::chmod(QFile::encodeName(Folder()).constData(), folderMode);
+        const int holder = ::open(QFile::encodeName(File()).constData(), O_RDONLY | O_CLOEXEC);
+        ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+        QElapsedTimer waited;
+        waited.start();
+        EXPECT_EQ(SaveAsUnprivileged(Folder()), CannotCreate(File(), EWOULDBLOCK).toStdString())
+            << edge;
+        EXPECT_GE(waited.elapsed(), SettingsLockWaitMs - 100) << edge;
+        EXPECT_LT(waited.elapsed(), SettingsLockWaitMs + 3000) << edge;
+        EXPECT_EQ(ReadAll(File()), old) << edge;
+        ::close(holder);
+        EXPECT_EQ(SaveAsUnprivileged(Folder()), "saved") << edge << ": once the lock is let go";
+        ::chmod(QFile::encodeName(Folder()).constData(), 0755);
+        QDir(Folder()).removeRecursively();
+    }
+}
+
 // Only our own temporaries, and only those a finished save cannot still be using.
 TEST_F(SettingsFolder, StaleTemporariesAreRemovedAndNothingElse)
 {
@@ -583,7 +719,7 @@ TEST_F(SettingsFolder, StaleTemporariesAreRemovedAndNothingElse)
             QDir().mkdir(path);
         age(row.name, row.age);
     }
-    RemoveStaleTemporaries(Folder(), now);
+    RemoveStaleTemporaries(QFile::encodeName(File()), now);
     for (const auto &row : rows)
         EXPECT_EQ(!QFileInfo(Folder() + row.name).isSymLink() &&
                       !QFileInfo::exists(Folder() + row.name),
@@ -604,7 +740,7 @@ TEST_F(SettingsFolder, FileBeingWrittenHasNoName)
         seenWhileWriting += QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
         return false;
     });
-    SaveSettingsFile(Folder(), FreshRecords(2), 1);
+    SaveSettingsFile(QFile::encodeName(Folder()), FreshRecords(2), 1);
     EXPECT_EQ(seenWhileWriting, QStringList());
     EXPECT_EQ(ReadAll(File()), EncodeSettingsFile(FreshRecords(2), 1));
     EXPECT_EQ(Names(), QStringList({SettingsFileName}));

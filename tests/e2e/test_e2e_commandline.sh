@@ -3,7 +3,8 @@
 # monitor 2 alone with its stored settings and no confirmation, then the program ends by itself
 # with status 0, having written the settings with "Activate on" and the records as they were. A
 # monitor that is not there gives status 2 and writes nothing; a timed close that cannot save gives
-# status 1 instead of waiting behind a message box.
+# status 1 instead of waiting behind a message box. Without a display the program says so in one
+# line and ends with status 1.
 #
 #   test_e2e_commandline.sh PROGRAM E2E_MATCHFRAME     (exit 77: skipped, not root)
 set -euo pipefail
@@ -50,6 +51,29 @@ timed_wash() {
     check "--wash 3: one line on standard error" \
         "glowsweep-wizard: There is no monitor 3: this desktop has 2 monitors." "$(cat "$err")"
     check "--wash 3: nothing written" "" "$(ls -A "$empty")"
+    status=0
+    "$E2E_APP" --wash 99 --list-monitors >/dev/null 2>"$err" || status=$?
+    check "--wash 99 --list-monitors: checked as without --list-monitors" 2 "$status"
+
+    # No display at all, as from cron without DISPLAY, or one that cannot be reached: one line
+    # and status 1, never Qt's abort, and no setting touched.
+    local unused=4000 row environment args expected
+    while [ -e "/tmp/.X11-unix/X$unused" ]; do unused=$((unused + 1)); done
+    # environment | arguments | the reason given
+    for row in "-u DISPLAY||neither DISPLAY nor WAYLAND_DISPLAY is set" \
+        "-u DISPLAY|--list-monitors|neither DISPLAY nor WAYLAND_DISPLAY is set" \
+        "-u DISPLAY|--wash all --duration 1m|neither DISPLAY nor WAYLAND_DISPLAY is set" \
+        "DISPLAY=:$unused||cannot connect to DISPLAY=:$unused"; do
+        IFS='|' read -r environment args expected <<<"$row"
+        status=0
+        # shellcheck disable=SC2086 # both are lists of words
+        xh_run_isolated "$empty" env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM $environment \
+            timeout 30 "$E2E_APP" $args 2>"$err" || status=$?
+        check "no display ($environment $args): status 1" 1 "$status"
+        check "no display ($environment $args): one line on standard error" \
+            "glowsweep-wizard: no display: $expected" "$(cat "$err")"
+    done
+    check "no display: nothing written" "" "$(ls -A "$empty")"
 
     # Root writes any file but leaves one without write permission alone (see SaveSettingsFile).
     chmod 444 "$settings/lumenrun.config"

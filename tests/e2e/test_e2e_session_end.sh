@@ -2,7 +2,8 @@
 # The end of a session on a real X server: SIGTERM (logout, systemctl, kill), SIGINT (Ctrl+C) and
 # SIGHUP end the program as a close does. The wash ends, the screen saver's inhibition is handed
 # back (a stand-in screen saver on the private session bus logs the calls), the settings are saved,
-# and the program ends promptly, by the signal, also when the save fails. (SIGINT is not sent here:
+# and the program ends promptly, by the signal, also when the save fails. When the X server dies
+# instead, the settings are saved all the same and the program ends with status 3. (SIGINT is not sent here:
 # a background job of a script starts with it ignored, and the program keeps it so, as nohup
 # would; the unit tests cover it.)
 #
@@ -23,19 +24,21 @@ saver=${3:?the stand-in screen saver}
 
 monitor=1024x768+0+0
 
-# name | signal | wash running | settings file read-only | VBars saved
+# name | signal (or xserver: the X server is killed) | wash running | settings file read-only |
+# VBars saved
 rows=(
     "SIGTERM during a wash|TERM|yes|no|1"
     "SIGHUP while idle|HUP|no|no|1"
     "SIGTERM during a wash, the save fails|TERM|yes|yes|-"
+    "the X server dies during a wash|xserver|yes|no|1"
 )
 
 run_row() {
-    local name signal washing readonly vbars
-    IFS='|' read -r name signal washing readonly vbars <<<"$1"
+    local name signal washing read_only vbars
+    IFS='|' read -r name signal washing read_only vbars <<<"$1"
     local settings
     settings=$(xh_tempdir settings)
-    if [ "$readonly" = yes ]; then
+    if [ "$read_only" = yes ]; then
         write_settings "$settings" "Config(Activate=0)"
         chmod 0444 "$settings/lumenrun.config"
     fi
@@ -58,11 +61,21 @@ run_row() {
     local lines_before
     lines_before=$(grep -c . "$XH_TMP/$SAVER_LOG" || true)
 
-    kill -s "$signal" "$APP_PID"
     local status=0 expected
-    xh_wait_exit "$APP_PID" 10 || status=$?
-    expected=$((128 + $(kill -l "$signal")))
-    check "$name: the program ends by the signal, within 10 s" "$expected" "$status"
+    if [ "$signal" = xserver ]; then
+        # The display is gone: the program ends with a status of its own, the settings saved.
+        xh_stop_server
+        xh_wait_exit "$APP_PID" 10 || status=$?
+        check "$name: the program ends with status 3, within 10 s" 3 "$status"
+        check "$name: it says so" 1 \
+            "$(grep -c '^glowsweep-wizard: the display connection was lost$' "$XH_TMP/$APP_LOG")"
+        xh_start_xvfb 1024x768 || return 1
+    else
+        kill -s "$signal" "$APP_PID"
+        xh_wait_exit "$APP_PID" 10 || status=$?
+        expected=$((128 + $(kill -l "$signal")))
+        check "$name: the program ends by the signal, within 10 s" "$expected" "$status"
+    fi
     if [ "$washing" = yes ]; then
         local cookie
         cookie=$(sed -n 's/^Inhibit //p' "$XH_TMP/$SAVER_LOG" | tail -n 1)
