@@ -13,7 +13,8 @@ namespace {
 const char *const UpDownProperty = "gswUpDown";
 
 /// The edit of an up-down control as a spin button: its name from its label, its value the
-/// number it shows, its range the control's. A value set from outside steps as the arrows do.
+/// number it shows, its range the control's. A value set by the reader is brought into the
+/// range, as the arrows keep it.
 class TBarEditAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
 public:
     TBarEditAccessible(QLineEdit *edit, TUpDown *upDown)
@@ -89,8 +90,8 @@ TUpDown::TUpDown(QLineEdit *associate, QWidget *parent)
     }();
     Q_UNUSED(factoryInstalled);
     Associate->setProperty(UpDownProperty, QVariant::fromValue<QObject *>(this));
-    // Qt makes an edit's interface as soon as its text is first set, before it had an up-down
-    // control: that one is dropped, and the next one asked for comes from the factory.
+    // An interface Qt made for the edit before it had an up-down control (a change of its text
+    // makes one) is dropped, so that the next one asked for comes from the factory.
     if (QAccessibleInterface *made = QAccessible::queryAccessibleInterface(Associate);
         made && !made->valueInterface())
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
@@ -111,6 +112,8 @@ void TUpDown::SetPosition(int value)
 {
     Position = std::clamp(value, Min, Max);
     Associate->setText(QString::number(Position));
+    QAccessibleValueChangeEvent changed(Associate, Position);
+    QAccessible::updateAccessibility(&changed);
 }
 
 bool TUpDown::eventFilter(QObject *watched, QEvent *event)
