@@ -518,26 +518,6 @@ private slots:
         QCOMPARE(urls.opened, opens ? QList<QUrl>{HelpPageUrl()} : QList<QUrl>{});
     }
 
-    void keysPressTheFocusedButton_data()
-    {
-        QTest::addColumn<Qt::Key>("key");
-        QTest::newRow("Space") << Qt::Key_Space;
-        QTest::newRow("Return") << Qt::Key_Return;
-        QTest::newRow("keypad Enter") << Qt::Key_Enter;
-    }
-
-    void keysPressTheFocusedButton()
-    {
-        QFETCH(Qt::Key, key);
-        MainFormFixture fx;
-        TGswMainForm &form = fx.Create();
-        form.show();
-        const auto box = AnswerNextBox(QMessageBox::Cancel);
-        QTest::keyClick(form.HelpButton, key);
-        QVERIFY(box->seen);
-        QCOMPARE(box->title, QStringLiteral("Confirm"));
-    }
-
     void helpPageShipsWithTheProgram()
     {
         const QUrl help = HelpPageUrl();

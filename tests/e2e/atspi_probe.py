@@ -1,86 +1,44 @@
 #!/usr/bin/env python3
-"""What a screen reader finds of a running program, read over the accessibility bus (AT-SPI).
-
-    atspi_probe.py PID tree     every object of its windows, one a line, indented by depth:
-                                role "name" [focusable] [labelled "label"]
-                                [value=V range=MIN..MAX]
-    atspi_probe.py PID focus    the active window and the object that has the keyboard focus:
-                                role "name" > role "name"
-
-Exits 1 while the program is not (yet) on the bus or has no active window.
-"""
+"""What a screen reader finds of the program PID, over the accessibility bus (AT-SPI).
+  atspi_probe.py PID tree   each object of its windows: role "name" [focusable] [labelled "l"]
+                            [value=V range=MIN..MAX]
+  atspi_probe.py PID focus  the active window > the object with the keyboard focus
+Exits 1 while the program is not on the bus or has no active window."""
 import sys
 
 import pyatspi
 
 
-def application(pid):
-    for app in pyatspi.Registry.getDesktop(0):
-        try:
-            if app is not None and app.get_process_id() == pid:
-                return app
-        except Exception:  # an application that left the bus while we looked
-            continue
-    return None
-
-
-def describe(obj):
-    line = '%s "%s"' % (obj.getRoleName(), obj.name)
-    states = obj.getState()
-    if states.contains(pyatspi.STATE_FOCUSABLE):
-        line += " focusable"
-    # The label a reader says before a drop-down's value (the first is the control's own label;
-    # its group box follows).
-    labels = [r.getTarget(0) for r in obj.getRelationSet()
+def describe(o):
+    line = '%s "%s"' % (o.getRoleName(), o.name)
+    line += " focusable" if o.getState().contains(pyatspi.STATE_FOCUSABLE) else ""
+    labels = [r.getTarget(0) for r in o.getRelationSet()
               if r.getRelationType() == pyatspi.RELATION_LABELLED_BY]
-    if labels and labels[0].getRole() == pyatspi.ROLE_LABEL:
+    if labels and labels[0].getRole() == pyatspi.ROLE_LABEL:  # its own label, not its group's
         line += ' labelled "%s"' % labels[0].name
-    value = obj.queryValue() if "Value" in pyatspi.listInterfaces(obj) else None
-    if value is not None:
-        line += " value=%g range=%g..%g" % (
-            value.currentValue, value.minimumValue, value.maximumValue)
+    if "Value" in pyatspi.listInterfaces(o):
+        v = o.queryValue()
+        line += " value=%g range=%g..%g" % (v.currentValue, v.minimumValue, v.maximumValue)
     return line
 
 
-def visible_children(obj):
-    return [c for c in obj if c is not None and c.getState().contains(pyatspi.STATE_VISIBLE)]
+def walk(o, parent_focused=False):
+    yield o, parent_focused
+    for c in o:
+        if c is not None and c.getState().contains(pyatspi.STATE_VISIBLE):
+            yield from walk(c, o.getState().contains(pyatspi.STATE_FOCUSED))
 
 
-def tree(obj, depth):
-    print("  " * depth + describe(obj))
-    for child in visible_children(obj):
-        tree(child, depth + 1)
-
-
-def focused(obj, parent_focused=False):
+pid, command = int(sys.argv[1]), sys.argv[2]
+apps = [a for a in pyatspi.Registry.getDesktop(0) if a is not None and a.get_process_id() == pid]
+windows = [w for a in apps for w in a if w is not None and w.getState().contains(pyatspi.STATE_SHOWING)]
+if command == "tree":
+    print("\n".join(describe(o) for w in windows for o, _ in walk(w)))
+    sys.exit(0 if windows else 1)
+for w in (w for w in windows if w.getState().contains(pyatspi.STATE_ACTIVE)):
     # A list's current item says it is focused also while the focus is elsewhere.
-    if obj.getState().contains(pyatspi.STATE_FOCUSED) and (
-            obj.getRole() != pyatspi.ROLE_LIST_ITEM or parent_focused):
-        return obj
-    for child in visible_children(obj):
-        found = focused(child, obj.getState().contains(pyatspi.STATE_FOCUSED))
-        if found is not None:
-            return found
-    return None
-
-
-def main():
-    pid, command = int(sys.argv[1]), sys.argv[2]
-    app = application(pid)
-    if app is None:
-        return 1
-    windows = [w for w in app if w is not None and w.getState().contains(pyatspi.STATE_SHOWING)]
-    if command == "tree":
-        for window in windows:
-            tree(window, 0)
-        return 0 if windows else 1
-    active = [w for w in windows if w.getState().contains(pyatspi.STATE_ACTIVE)]
-    if not active:
-        return 1
-    inside = focused(active[0])
-    print(describe(active[0]) + (" > " + describe(inside) if inside is not None else ""))
-    return 0
-
-
-if __name__ == "__main__":
-    sys.exit(main())
+    focused = [o for o, in_focused in walk(w) if o.getState().contains(pyatspi.STATE_FOCUSED)
+               and (o.getRole() != pyatspi.ROLE_LIST_ITEM or in_focused)]
+    print(describe(w) + "".join(" > " + describe(o) for o in focused[:1]))
+    sys.exit(0)
+sys.exit(1)
