@@ -31,11 +31,13 @@ run_packages=(
 )
 # What the tests and benchmarks need on top: their frameworks, a real X server with several
 # monitors and the tools that drive it, a Wayland compositor that runs inside it, a private
-# D-Bus session, clang's fuzzer, and the validators of the installed desktop files and icons.
+# D-Bus session, the accessibility bus and a client of it, clang's fuzzer, and the validators of
+# the installed desktop files and icons.
 test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils x11-utils xcvt xauth
     xdotool imagemagick librsvg2-bin weston dbus-daemon dbus-bin qt6-base-private-dev
+    at-spi2-core python3-pyatspi
     clang libclang-rt-dev
     desktop-file-utils appstream
     dpkg-dev file

@@ -8,6 +8,7 @@
 #include "app/gswglobals.h"
 #include "app/specialfolder.h"
 #include "app/version.h"
+#include "app/windowplacement.h"
 #include "settings/settingsfile.h"
 #include "ui/cursors.h"
 #include "ui/imagewidget.h"
@@ -238,6 +239,13 @@ void TGswMainForm::showEvent(QShowEvent *event)
     // (kiosks, signage): its first activation finishes the start-up.
     if (!event->spontaneous() && !ShownBefore) {
         ShownBefore = true;
+        // At a large font the window's pixels outgrow a small monitor: it opens on its monitor
+        // all the same, with its buttons in reach.
+        const QScreen *s = QGuiApplication::screenAt(pos());
+        if (!s)
+            s = screen();
+        if (s)
+            move(PlaceInWorkArea(frameGeometry(), s->availableGeometry()));
         activateWindow();
     }
 }

@@ -1,5 +1,6 @@
 #include "app/windowplacement.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 QPoint SnapToWorkArea(const QRect &frame, const QRect &workArea, int buffer)
@@ -14,4 +15,11 @@ QPoint SnapToWorkArea(const QRect &frame, const QRect &workArea, int buffer)
     else if (std::abs(frame.bottom() - workArea.bottom()) <= buffer)
         at.setY(workArea.bottom() - frame.height() + 1);
     return at;
+}
+
+QPoint PlaceInWorkArea(const QRect &frame, const QRect &workArea)
+{
+    const QPoint inside(std::min(frame.left(), workArea.right() - frame.width() + 1),
+                        std::min(frame.top(), workArea.bottom() - frame.height() + 1));
+    return {std::max(inside.x(), workArea.left()), std::max(inside.y(), workArea.top())};
 }

@@ -244,7 +244,8 @@ private slots:
         QCOMPARE(items(form.ActivateCB), (QStringList{"Selected Monitor", "All Monitors"}));
         QVERIFY(form.VBarEdit->isReadOnly() && form.HBarEdit->isReadOnly());
         QVERIFY(!form.MonitorTNImageWide->isVisibleTo(&form));
-        // Keyboard order: the list, "Activate on", then the four settings.
+        // Keyboard order: the list, "Activate on" and its button, the four settings, then Help
+        // and About, which stand above the list, and round to the list again.
         const auto nextTabStop = [&form](QWidget *w) {
             do
                 w = w->nextInFocusChain();
@@ -254,9 +255,11 @@ private slots:
         };
         QWidget *w = form.MonitorList;
         for (QWidget *expected :
-             {static_cast<QWidget *>(form.ActivateCB), static_cast<QWidget *>(form.ScanRateCB),
-              static_cast<QWidget *>(form.BarSizeCB), static_cast<QWidget *>(form.VBarEdit),
-              static_cast<QWidget *>(form.HBarEdit)}) {
+             {static_cast<QWidget *>(form.ActivateCB), static_cast<QWidget *>(form.ApplyButton),
+              static_cast<QWidget *>(form.ScanRateCB), static_cast<QWidget *>(form.BarSizeCB),
+              static_cast<QWidget *>(form.VBarEdit), static_cast<QWidget *>(form.HBarEdit),
+              static_cast<QWidget *>(form.HelpButton), static_cast<QWidget *>(form.AboutButton),
+              static_cast<QWidget *>(form.MonitorList)}) {
             w = nextTabStop(w);
             QCOMPARE(w, expected);
         }
@@ -543,7 +546,8 @@ private slots:
         QVERIFY(about.rect().contains(about.LabelAbout->geometry())); // one line, in the box
         QCOMPARE(about.HomePageButton->geometry(), QRect(20, 268, 120, 25));
         QCOMPARE(about.HomePageButton->text(), QStringLiteral("Visit our Home Page"));
-        QCOMPARE(about.HomePageButton->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(about.LabelAbout->focusPolicy(), Qt::TabFocus);
+        QCOMPARE(about.HomePageButton->focusPolicy(), Qt::TabFocus);
         QCOMPARE(about.LogoImage->Picture(), form.MonitorImageSrcWide->Picture());
         QCOMPARE(about.LogoImage->cursor().shape(), Qt::PointingHandCursor);
         QCOMPARE(about.LabelAbout->cursor().shape(), Qt::PointingHandCursor);
@@ -554,8 +558,11 @@ private slots:
         QTest::mouseClick(about.HomePageButton, Qt::LeftButton);
         QTest::mouseClick(about.LogoImage, Qt::LeftButton);
         QTest::mouseClick(about.LabelAbout, Qt::LeftButton);
+        QTest::keyClick(about.HomePageButton, Qt::Key_Return);
+        QTest::keyClick(about.LabelAbout, Qt::Key_Enter);
         QCOMPARE(urls.opened,
-                 (QList<QUrl>{ProductHomePageUrl(), ProductHomePageUrl(), MakerHomePageUrl()}));
+                 (QList<QUrl>{ProductHomePageUrl(), ProductHomePageUrl(), MakerHomePageUrl(),
+                              ProductHomePageUrl(), MakerHomePageUrl()}));
     }
 
     void aboutNoticeOpensOnlyWhenReleasedOverIt_data()

@@ -120,6 +120,25 @@ TEST(Monitors, SnapToWorkArea)
         EXPECT_EQ(SnapToWorkArea(row.frame, work), row.snapped) << row.name;
 }
 
+struct PlaceRow {
+    const char *name;
+    QRect workArea;
+    QPoint placed;
+};
+
+TEST(Monitors, PlaceInWorkArea)
+{
+    const QRect opening(253, 161, 463, 410); // the main window as it opens
+    const PlaceRow rows[] = {
+        {"fits: stays", {0, 0, 1280, 720}, {253, 161}},
+        {"1280x720 at 150 %: pulled up", {0, 0, 853, 480}, {253, 70}},
+        {"panel on top: below it", {0, 200, 1280, 520}, {253, 200}},
+        {"larger than the area: top-left on it", {20, 10, 400, 300}, {20, 10}},
+    };
+    for (const PlaceRow &row : rows)
+        EXPECT_EQ(PlaceInWorkArea(opening, row.workArea), row.placed) << row.name;
+}
+
 struct DifferenceRow {
     const char *name;
     Spans a, b, expected;

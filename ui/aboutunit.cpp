@@ -3,10 +3,12 @@
 #include "ui/cursors.h"
 #include "ui/formfont.h"
 #include "ui/imagewidget.h"
+#include "ui/keyboard.h"
 #include "ui/webaddresses.h"
 
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 
 TAboutForm::TAboutForm(QWidget *mainForm, const QImage &logo)
@@ -39,7 +41,13 @@ TAboutForm::TAboutForm(QWidget *mainForm, const QImage &logo)
     LabelAbout->installEventFilter(this);
 
     HomePageButton->setGeometry(20, 268, 120, 25);
-    HomePageButton->setFocusPolicy(Qt::NoFocus);
+    // The notice and the button are reached by Tab, the notice first; Return opens either.
+    // The button is no default button: Return elsewhere presses nothing, and it looks the same.
+    LabelAbout->setFocusPolicy(Qt::TabFocus);
+    HomePageButton->setFocusPolicy(Qt::TabFocus);
+    HomePageButton->setAutoDefault(false);
+    PressOnReturn(HomePageButton);
+    LogoImage->setAccessibleName(QStringLiteral("Glowsweep Wizard logo"));
 
     connect(HomePageButton, &QPushButton::clicked, this, [this] { HomePageButtonClick(); });
     connect(LogoImage, &TImage::clicked, this, [this] { HomePageButtonClick(); });
@@ -85,6 +93,21 @@ void TAboutForm::showEvent(QShowEvent *event)
 
 bool TAboutForm::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == LabelAbout && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            LabelAboutClick();
+            return true;
+        }
+    }
+    // The focused notice: drawn as always, then its focus rectangle in its own colour.
+    if (watched == LabelAbout && event->type() == QEvent::Paint && LabelAbout->hasFocus()) {
+        static_cast<QObject *>(LabelAbout)->event(event);
+        QPainter painter(LabelAbout);
+        DrawFocusRectangle(painter, LabelAbout->rect(),
+                           LabelAbout->palette().color(QPalette::WindowText));
+        return true;
+    }
     // A click: the left button released over the notice, as for the logo. Released elsewhere,
     // after a press on the notice, it opens nothing.
     if (watched == LabelAbout && event->type() == QEvent::MouseButtonRelease) {

@@ -6,6 +6,7 @@
 #include "ui/aboutunit.h"
 #include "ui/formfont.h"
 #include "ui/imagewidget.h"
+#include "ui/keyboard.h"
 #include "ui/pictures.h"
 #include "ui/updown.h"
 #include "ui/webaddresses.h"
@@ -73,14 +74,9 @@ public:
         painter->save();
         Form->MonitorListDrawItem(*painter, index.row(), option.rect, fill, text);
         painter->restore();
-        if (option.state.testFlag(QStyle::State_HasFocus)) {
-            QStyleOptionFocusRect focus;
-            focus.QStyleOption::operator=(option);
-            focus.backgroundColor = fill;
-            const QWidget *widget = option.widget;
-            (widget ? widget->style() : QApplication::style())
-                ->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, widget);
-        }
+        // In the text's colour, which stands out against the fill, selected or not.
+        if (option.state.testFlag(QStyle::State_HasFocus))
+            DrawFocusRectangle(*painter, option.rect, text);
     }
 
 private:
@@ -144,9 +140,12 @@ void TGswMainForm::CreateComponents()
         c->setGeometry(bounds);
         return c;
     };
+    // The buttons are reached by Tab and pressed with Space or Return; a click leaves the focus
+    // where it was.
     const auto speedButton = [](const QString &text, QWidget *parent, QRect bounds) {
         auto *b = new QPushButton(text, parent);
-        b->setFocusPolicy(Qt::NoFocus);
+        b->setFocusPolicy(Qt::TabFocus);
+        PressOnReturn(b);
         b->setGeometry(bounds);
         return b;
     };
@@ -219,12 +218,27 @@ void TGswMainForm::CreateComponents()
     WashTimer = new QTimer(this);
     WashTimer->setInterval(250);
 
-    setTabOrder(MonitorList, ActivateCB);
-    setTabOrder(ActivateCB, ScanRateCB);
-    setTabOrder(ScanRateCB, BarSizeCB);
-    setTabOrder(BarSizeCB, VBarEdit);
-    setTabOrder(VBarEdit, HBarEdit);
+    // Tab runs from the list through its group's controls to the settings; Help and About,
+    // above the list, come last, just before it.
+    const QList<QWidget *> tabOrder{MonitorList, ActivateCB, ApplyButton, ScanRateCB, BarSizeCB,
+                                    VBarEdit,    HBarEdit,   HelpButton,  AboutButton};
+    for (qsizetype i = 1; i < tabOrder.size(); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
     MonitorList->setFocus();
+
+    // What a screen reader says of each control: its label's words.
+    const std::pair<QLabel *, QWidget *> labelled[] = {{LabelScanRate, ScanRateCB},
+                                                       {LabelBarSize, BarSizeCB},
+                                                       {LabelVBars, VBarEdit},
+                                                       {LabelHBars, HBarEdit},
+                                                       {LabelActivate, ActivateCB}};
+    for (const auto &[l, control] : labelled) {
+        l->setBuddy(control);
+        control->setAccessibleName(l->text().section(QLatin1String(" :"), 0, 0));
+    }
+    VUpDown->setAccessibleName(LabelVBars->text());
+    HUpDown->setAccessibleName(LabelHBars->text());
+    MonitorList->setAccessibleName(QStringLiteral("Available Monitors"));
 
     // The list's click: every change of the selection, by mouse or keyboard, and also a click
     // on the item that is already selected, which changes nothing in the list itself.
@@ -271,6 +285,9 @@ void TGswMainForm::RefreshMonitorList()
         const QSize size = screen ? PixelSize(screen) : QSize(0, 0);
         MonitorList->addItem(
             QStringLiteral("Monitor %1|%2x%3").arg(i + 1).arg(size.width()).arg(size.height()));
+        MonitorList->item(i)->setData(
+            Qt::AccessibleTextRole,
+            QStringLiteral("Monitor %1, %2x%3").arg(i + 1).arg(size.width()).arg(size.height()));
     }
     MonitorList->setCurrentRow(remembered <= -1 ? 0 : remembered);
 }
@@ -288,6 +305,9 @@ void TGswMainForm::ShowSelectedMonitor()
         size = QStringLiteral("%1x%2").arg(pixels.width()).arg(pixels.height());
     }
     LabelMonitor->setText(QStringLiteral("Monitor %1\n%2").arg(i + 1).arg(size));
+    const QString shown = QStringLiteral("Preview of Monitor %1").arg(i + 1);
+    MonitorImageSrcWide->setAccessibleName(shown);
+    MonitorImage->setAccessibleName(shown);
     MonitorImageSrcWide->move(MonitorImageSrcWide->x(), 32);
     MonitorImage->setGeometry(MonitorImageSrcWide->x() + 10, MonitorImageSrcWide->y() + 10, 192,
                               108);

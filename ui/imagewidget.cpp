@@ -1,11 +1,28 @@
 #include "ui/imagewidget.h"
 
+#include <QAccessibleWidget>
 #include <QMouseEvent>
 #include <QPainter>
+
+namespace {
+
+QAccessibleInterface *ImageAccessibleFactory(const QString &className, QObject *object)
+{
+    if (className != QLatin1String("TImage"))
+        return nullptr;
+    return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Graphic);
+}
+
+} // namespace
 
 TImage::TImage(QWidget *parent)
     : QWidget(parent)
 {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(&ImageAccessibleFactory);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
 }
 
 void TImage::SetPicture(const QImage &image)

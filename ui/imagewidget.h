@@ -4,7 +4,8 @@
 #include <QWidget>
 
 /// Shows a picture: at its top-left, or centred. Pictures that use a transparent colour are
-/// handed in already made transparent (see WithTransparentColour).
+/// handed in already made transparent (see WithTransparentColour). A screen reader finds it as an
+/// image with the widget's accessible name.
 class TImage : public QWidget {
     Q_OBJECT
 public:

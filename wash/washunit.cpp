@@ -102,6 +102,8 @@ TWashForm::TWashForm(QWidget *owner)
 
 void TWashForm::ShowOnMonitor(QScreen *screen, const QRect &monitorRect)
 {
+    // What a screen reader says when the keyboard moves here.
+    setWindowTitle(QStringLiteral("Glowsweep wash on Monitor %1 (Esc stops it)").arg(Tag + 1));
     disconnect(MonitorGeometryConnection);
     Monitor = screen ? screen : QGuiApplication::screenAt(monitorRect.center());
     if (Monitor) {

@@ -27,7 +27,8 @@ public:
     /// Index of the window's MonitorSettings record; set before the window is shown.
     int Tag = 0;
 
-    /// Shows the window over `monitorRect`, the full rectangle of `screen`, running FormShow.
+    /// Shows the window over `monitorRect`, the full rectangle of `screen`, running FormShow,
+    /// titled for the monitor numbered Tag + 1.
     /// Where the platform lets a program place its windows the window takes exactly that
     /// rectangle; on Wayland it is made full-screen on `screen` instead. The window follows
     /// the screen's size, and closes when the screen goes away or another program destroys it.
