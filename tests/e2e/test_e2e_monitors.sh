@@ -8,16 +8,9 @@
 #   test_e2e_monitors.sh PROGRAM E2E_MATCHFRAME     (exit 77: skipped, not root)
 set -euo pipefail
 
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-if [ "$(id -u)" -ne 0 ]; then
-    echo "skipped: Xorg with the dummy driver and mount namespaces need root"
-    exit 77
-fi
-# shellcheck source=xharness.sh
-source "$here/xharness.sh"
 # shellcheck source=e2elib.sh
-source "$here/e2elib.sh"
-e2e_init "${1:-}" "${2:-}"
+source "$(dirname "${BASH_SOURCE[0]}")/e2elib.sh"
+e2e_begin "$@"
 
 # target INDEX "H,V,S,B": a monitor's rectangle with the settings its wash should show.
 target() {
@@ -120,7 +113,7 @@ three_monitors() {
         4,2,2,4
 }
 
-two_monitors || true
+e2e_run two_monitors
 xh_stop_server
-three_monitors || true
+e2e_run three_monitors
 e2e_finish

@@ -9,16 +9,9 @@
 #   test_e2e_one_monitor.sh PROGRAM E2E_MATCHFRAME     (exit 77: skipped, not root)
 set -euo pipefail
 
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-if [ "$(id -u)" -ne 0 ]; then
-    echo "skipped: the isolated settings folder needs a mount namespace, so root"
-    exit 77
-fi
-# shellcheck source=xharness.sh
-source "$here/xharness.sh"
 # shellcheck source=e2elib.sh
-source "$here/e2elib.sh"
-e2e_init "${1:-}" "${2:-}"
+source "$(dirname "${BASH_SOURCE[0]}")/e2elib.sh"
+e2e_begin "$@"
 
 monitor=1280x1024+0+0
 defaults=1,0,2,2 # a fresh record: HBars 1, VBars 0, ScanRate 2, BarSize 2
@@ -84,5 +77,5 @@ run() {
     check_saved "settings file written at close" "$settings" 0 2,2,1,0
 }
 
-run || true
+e2e_run run
 e2e_finish

@@ -9,16 +9,9 @@
 #   test_e2e_session_end.sh PROGRAM E2E_MATCHFRAME FAKESCREENSAVER   (exit 77: skipped, not root)
 set -euo pipefail
 
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-if [ "$(id -u)" -ne 0 ]; then
-    echo "skipped: the isolated settings folder needs a mount namespace, so root"
-    exit 77
-fi
-# shellcheck source=xharness.sh
-source "$here/xharness.sh"
 # shellcheck source=e2elib.sh
-source "$here/e2elib.sh"
-e2e_init "${1:-}" "${2:-}"
+source "$(dirname "${BASH_SOURCE[0]}")/e2elib.sh"
+e2e_begin "$@"
 saver=${3:?the stand-in screen saver}
 
 monitor=1024x768+0+0
@@ -31,11 +24,11 @@ rows=(
 )
 
 run_row() {
-    local name signal washing readonly vbars
-    IFS='|' read -r name signal washing readonly vbars <<<"$1"
+    local name signal washing read_only vbars
+    IFS='|' read -r name signal washing read_only vbars <<<"$1"
     local settings
     settings=$(xh_tempdir settings)
-    if [ "$readonly" = yes ]; then
+    if [ "$read_only" = yes ]; then
         write_settings "$settings" "Config(Activate=0)"
         chmod 0444 "$settings/lumenrun.config"
     fi
@@ -86,6 +79,6 @@ xh_wait_output "$SAVER_LOG" "^ready$" || {
     exit 1
 }
 for row in "${rows[@]}"; do
-    run_row "$row" || true
+    e2e_run run_row "$row"
 done
 e2e_finish
