@@ -142,6 +142,18 @@ app_start() {
     # controls write.
 }
 
+# app_up WHAT SETTINGS_DIR: app_start as checks: the program starts, and its main window stands
+# where it belongs, at its size, with its title.
+app_up() {
+    app_start "$2" || {
+        fail "$1: the program starts" "no main window"
+        return 1
+    }
+    check "$1: main window: client area" "$E2E_MAIN_POS $E2E_MAIN_SIZE" \
+        "$(xh_window_geometry "$APP_WIN")"
+    check "$1: main window: title" "$E2E_TITLE" "$(xh_window_title "$APP_WIN")"
+}
+
 # app_close: Esc on the idle main window; waits for the program to end. Its exit status.
 app_close() {
     xh_focus "$APP_WIN" || return 1

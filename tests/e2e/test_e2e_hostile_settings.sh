@@ -101,10 +101,7 @@ run_row() {
     local settings
     settings=$(xh_tempdir settings)
     "$maker" "$settings"
-    app_start "$settings" || {
-        fail "$name: the program starts" "no main window"
-        return 1
-    }
+    app_up "$name" "$settings" || return 1
     wait_match "$name: the preview" "$(preview_rect):$shows"
     press_activate Return || fail "$name: confirmation answered with Return"
     if wait_wash_windows "$name: a wash covers the monitor" "$monitor"; then

@@ -30,13 +30,7 @@ two_monitors() {
     write_settings "$settings" "//" "// written by the test" "Config(Activate=1)" \
         "AddMonitor(ScanRate=3,BarSize=1,HBars=2,VBars=3)" \
         "AddMonitor(ScanRate=4,BarSize=3,HBars=1,VBars=2)"
-    app_start "$settings" || {
-        fail "program starts" "no main window"
-        return 1
-    }
-    check "main window: client area" "$E2E_MAIN_POS $E2E_MAIN_SIZE" \
-        "$(xh_window_geometry "$APP_WIN")"
-    check "main window: title" "$E2E_TITLE" "$(xh_window_title "$APP_WIN")"
+    app_up "two monitors" "$settings" || return 1
 
     local preview
     preview=$(preview_rect)
@@ -91,10 +85,7 @@ three_monitors() {
         "AddMonitor(ScanRate=2,BarSize=0,HBars=3,VBars=0)" \
         "AddMonitor(ScanRate=4,BarSize=2,HBars=2,VBars=4)" \
         "AddMonitor(ScanRate=1,BarSize=1,HBars=5,VBars=5)"
-    app_start "$settings" || {
-        fail "program starts on three monitors" "no main window"
-        return 1
-    }
+    app_up "three monitors" "$settings" || return 1
     local preview
     preview=$(preview_rect)
     wait_match "three monitors: preview of monitor 1 from the file" "$preview:0,1,0,4"

@@ -20,14 +20,7 @@ run() {
     xh_start_xvfb 1280x1024 || return 1
     local settings
     settings=$(xh_tempdir settings)
-    app_start "$settings" || {
-        fail "program starts" "no main window"
-        return 1
-    }
-
-    check "main window: client area" "$E2E_MAIN_POS $E2E_MAIN_SIZE" \
-        "$(xh_window_geometry "$APP_WIN")"
-    check "main window: title" "$E2E_TITLE" "$(xh_window_title "$APP_WIN")"
+    app_up "one monitor" "$settings" || return 1
     local preview
     preview=$(preview_rect)
     wait_moves "preview of a fresh record" "$preview" "$preview:$defaults"
