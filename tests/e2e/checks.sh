@@ -23,18 +23,6 @@ fail() {
     printf 'FAIL %s\n  %s\n' "$1" "${2:-}"
 }
 
-# check_that WHAT DETAIL COMMAND...: a check that COMMAND succeeds; DETAIL says what was seen
-# when it does not.
-check_that() {
-    local what=$1 detail=$2
-    shift 2
-    if "$@"; then
-        E2E_PASSED=$((E2E_PASSED + 1))
-    else
-        fail "$what" "$detail"
-    fi
-}
-
 # e2e_run FUNCTION ARG...: runs one part of a test. A part that gives up (returns non-zero) without
 # having reported a failure of its own, say because its server or program did not start, counts
 # as a failure.
