@@ -314,6 +314,14 @@ press_activate() {
     xh_wait_window_gone "$box"
 }
 
+# monitor_target INDEX "H,V,S,B": a monitor's rectangle with the settings its wash should show,
+# as wait_match takes it.
+monitor_target() {
+    local x y w h
+    read -r x y w h <<<"$(xh_monitor "$1")"
+    echo "${w}x$h+$x+$y:$2"
+}
+
 # monitors_expected INDEX...: the rectangles of these monitors, as wash_windows prints them.
 monitors_expected() {
     local i x y w h

@@ -12,13 +12,6 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/e2elib.sh"
 e2e_begin "$@"
 
-# target INDEX "H,V,S,B": a monitor's rectangle with the settings its wash should show.
-target() {
-    local x y w h
-    read -r x y w h <<<"$(xh_monitor "$1")"
-    echo "${w}x$h+$x+$y:$2"
-}
-
 # Two monitors of different sizes, the second lower down: the preview follows the selected
 # monitor, "All Monitors" and then "Selected Monitor" on the second, a change made in the window.
 two_monitors() {
@@ -43,7 +36,7 @@ two_monitors() {
     press_activate Return || fail "confirmation answered with Return"
     wait_wash_windows "All Monitors covers both monitors" "$(monitors_expected 0 1)"
     wait_match "each monitor washed with its own settings, at one counter" \
-        "$(target 0 $first)" "$(target 1 $second)"
+        "$(monitor_target 0 $first)" "$(monitor_target 1 $second)"
     xh_focus "$(wash_window_at 2500 600)" && xh_key Escape
     wait_wash_windows "Esc on monitor 2's wash window stops the whole wash" ""
 
@@ -57,7 +50,7 @@ two_monitors() {
 
     press_activate Return || fail "confirmation answered with Return"
     wait_wash_windows "Selected Monitor covers monitor 2 only" "$(monitors_expected 1)"
-    wait_match "monitor 2 washed with its changed settings" "$(target 1 $second_changed)"
+    wait_match "monitor 2 washed with its changed settings" "$(monitor_target 1 $second_changed)"
     local colours x y w h
     read -r x y w h <<<"$(xh_window_geometry "$APP_WIN")"
     colours=$(xh_colours "$MATCH_SHOT" "${w}x$h+$x+$y" | wc -l)
@@ -93,7 +86,7 @@ three_monitors() {
     press_activate Return || fail "confirmation answered with Return"
     wait_wash_windows "All Monitors covers three monitors" "$(monitors_expected 0 1 2)"
     wait_match "three monitors washed with their own settings, at one counter" \
-        "$(target 0 0,1,0,4)" "$(target 1 3,0,2,0)" "$(target 2 2,4,4,2)"
+        "$(monitor_target 0 0,1,0,4)" "$(monitor_target 1 3,0,2,0)" "$(monitor_target 2 2,4,4,2)"
     xh_click 4222 766
     wait_wash_windows "a click on monitor 3's wash stops the wash" ""
 
