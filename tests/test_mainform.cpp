@@ -62,6 +62,7 @@ private slots:
         MainFormFixture fx;
         TGswMainForm &form = fx.Create();
         const QList<QScreen *> screens = QGuiApplication::screens();
+        QCOMPARE(screens.size(), GSW_MONITORS);
         QCOMPARE(MonitorSettingsList->size(), screens.size());
         QCOMPARE(form.MonitorList->count(), screens.size());
         for (int i = 0; i < screens.size(); ++i) {

@@ -269,6 +269,36 @@ TEST(Movement, HorizontalBarsCycleOverTheHeight)
 }
 
 // ---------------------------------------------------------------------------------------
+// Every speed and every bar size, through the painted pattern: one vertical bar on an image
+// 960 pixels wide is 960 div d wide and stands at Trunc(frame x m) mod 960.
+
+TEST(Tables, EverySpeedAndBarSizeShowsInThePattern)
+{
+    const struct {
+        const char *entry;
+        int32_t rate, size;
+        int64_t frame, left, right;
+    } rows[] = {
+        // The speeds at frame 100, with bars 960 div 16 = 60 wide.
+        {"speed 0: m = 0.25", 0, 2, 100, 25, 85},
+        {"speed 1: m = 0.5", 1, 2, 100, 50, 110},
+        {"speed 2: m = 1", 2, 2, 100, 100, 160},
+        {"speed 3: m = 2", 3, 2, 100, 200, 260},
+        {"speed 4: m = 4", 4, 2, 100, 400, 460},
+        // The bar sizes at frame 0.
+        {"size 0: d = 48", 2, 0, 0, 0, 20},
+        {"size 1: d = 32", 2, 1, 0, 0, 30},
+        {"size 2: d = 16", 2, 2, 0, 0, 60},
+        {"size 3: d = 12", 2, 3, 0, 0, 80},
+        {"size 4: d = 8", 2, 4, 0, 0, 120},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(Render(960, 4, 0, 1, row.rate, row.size, row.frame),
+                  PaintNaively(960, 4, {{row.left, 0, row.right, 4}}))
+            << row.entry;
+}
+
+// ---------------------------------------------------------------------------------------
 // The one-pass painter against the plain reading of the fills, over many shapes.
 
 TEST(Painting, MatchesTheFillsOverManyShapes)

@@ -575,6 +575,10 @@ TEST_F(SettingsFolder, LockedFolderRewritesAWritableFileInPlace)
         QByteArray content;
     } rows[] = {
         {"writable file", [&] { WriteAll(File(), old); }, false, "saved", saved},
+        {"writable file longer than the new content: cut where the new content ends",
+         [&] { WriteAll(File(), EncodeSettingsFile(FreshRecords(3), 1)); }, false, "saved", saved},
+        {"writable file shorter than the new content", [&] { WriteAll(File(), old.left(7)); },
+         false, "saved", saved},
         {"a write that fails leaves the old bytes", [&] { WriteAll(File(), old); }, true,
          "Stream write error", old},
         {"read-only file", [&] { WriteAll(File(), old); }, false, denied.toStdString(), old},

@@ -25,6 +25,13 @@
 
 namespace {
 
+// The scaled build puts monitor A at 200 %, where regions counted for 100 % do not apply.
+#ifdef GSW_SCALED_SCREENS
+constexpr bool ScaledScreens = true;
+#else
+constexpr bool ScaledScreens = false;
+#endif
+
 struct Frame {
     int32_t HBars, VBars, ScanRate, BarSize;
     int64_t FrameCounter;
@@ -369,8 +376,9 @@ private slots:
         QFETCH(QRegion, redrawn);
         TWashForm *form = ShownOn(QStringLiteral("A"));
         QVERIFY(form);
-        if (OnScreen(*form).size() != QSize(1920, 1080))
+        if (ScaledScreens)
             QSKIP("needs monitor A at 1920 x 1080 and 100 %");
+        QCOMPARE(OnScreen(*form).size(), QSize(1920, 1080));
 
         form->RenderFrame(first.HBars, first.VBars, first.ScanRate, first.BarSize,
                           first.FrameCounter);

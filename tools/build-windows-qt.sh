@@ -16,6 +16,8 @@
 # runs under nice. Missing Debian packages, and the archive's deb-src entry, are installed
 # through apt-get (root, or sudo).
 set -euo pipefail
+# shellcheck source=lib/packages.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib/packages.sh"
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
@@ -95,20 +97,6 @@ upstream_version() {
 cache_dir() {
     local version=$1
     echo "${GSW_WINDOWS_QT:-/var/cache/glowsweep-wizard/qt-$(upstream_version "$version")-mingw64}"
-}
-
-install_missing() {
-    local missing=() p
-    for p in "$@"; do
-        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-            missing+=("$p")
-        fi
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    say "installing ${missing[*]}"
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 update -qq
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 \
-        install -y -qq --no-install-recommends "${missing[@]}"
 }
 
 # apt-get source needs a deb-src entry. When the machine has none, one is added for every deb

@@ -3,14 +3,21 @@
 # settings folder of its own, finding its windows, pressing its buttons, comparing what the screen
 # shows with the renderer (through e2e_matchframe), and reading the settings file it writes.
 #
-#   source "$here/xharness.sh"; source "$here/e2elib.sh"
-#   e2e_init PROGRAM MATCHFRAME
+#   source "$(dirname "${BASH_SOURCE[0]}")/e2elib.sh"
+#   e2e_begin "$@"          # PROGRAM MATCHFRAME: exits 77 (skipped) when not run as root
 #
 # The program keeps its settings in a private mount namespace (xh_spawn_isolated), so the machine's
 # real settings folder is never read or written. Every wait is bounded polling.
 
-E2E_PASSED=0
-E2E_FAILED=0
+E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=checks.sh
+source "$E2E_DIR/checks.sh"
+# Scripts that source xharness.sh themselves first keep their harness state.
+if ! declare -F xh__init >/dev/null; then
+    # shellcheck source=xharness.sh
+    source "$E2E_DIR/xharness.sh"
+fi
+
 E2E_APP=
 E2E_MATCH=
 # The running program: its pid, its main window, when it was started, its settings folder.
@@ -42,25 +49,14 @@ e2e_init() {
     xh__init
 }
 
-# check WHAT EXPECTED ACTUAL
-check() {
-    if [ "$2" = "$3" ]; then
-        E2E_PASSED=$((E2E_PASSED + 1))
-    else
-        E2E_FAILED=$((E2E_FAILED + 1))
-        printf 'FAIL %s\n  expected: %s\n  actual:   %s\n' "$1" "${2//$'\n'/ | }" "${3//$'\n'/ | }"
+# e2e_begin PROGRAM MATCHFRAME: the opening of a test of the program on real X servers, which
+# Xorg's dummy driver and the isolated settings folder's mount namespace both need root for.
+e2e_begin() {
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "skipped: Xorg with the dummy driver and mount namespaces need root"
+        exit 77
     fi
-}
-
-# fail WHAT DETAIL: a step that could not be done at all.
-fail() {
-    E2E_FAILED=$((E2E_FAILED + 1))
-    printf 'FAIL %s\n  %s\n' "$1" "${2:-}"
-}
-
-e2e_finish() {
-    echo "$(basename "$0"): $E2E_PASSED passed, $E2E_FAILED failed"
-    [ "$E2E_FAILED" -eq 0 ]
+    e2e_init "${1:-}" "${2:-}"
 }
 
 # --- settings files ------------------------------------------------------------------------------
@@ -144,6 +140,18 @@ app_start() {
     # No help from outside: there is no window manager, and the main window activates itself.
     # Its first activation puts the preview on the monitor picture's screen and lets the
     # controls write.
+}
+
+# app_up WHAT SETTINGS_DIR: app_start as checks: the program starts, and its main window stands
+# where it belongs, at its size, with its title.
+app_up() {
+    app_start "$2" || {
+        fail "$1: the program starts" "no main window"
+        return 1
+    }
+    check "$1: main window: client area" "$E2E_MAIN_POS $E2E_MAIN_SIZE" \
+        "$(xh_window_geometry "$APP_WIN")"
+    check "$1: main window: title" "$E2E_TITLE" "$(xh_window_title "$APP_WIN")"
 }
 
 # app_close: Esc on the idle main window; waits for the program to end. Its exit status.
@@ -249,14 +257,22 @@ wait_moves() {
 
 # --- washing -------------------------------------------------------------------------------------
 
-# wash_windows: the program's visible windows other than its main window, "WxH+X+Y" each,
-# sorted.
-wash_windows() {
+# The program's visible windows other than its main window: "ID X Y W H" each.
+e2e__wash_window_list() {
     local w x y width height
     for w in $(xh_find_window --classname glowsweep-wizard); do
         [ "$((w))" = "$((APP_WIN))" ] && continue
         read -r x y width height <<<"$(xh_window_geometry "$w" 2>/dev/null)" || continue
-        [ -n "$height" ] && echo "${width}x$height+$x+$y"
+        [ -n "$height" ] && echo "$w $x $y $width $height"
+    done
+}
+
+# wash_windows: the program's visible windows other than its main window, "WxH+X+Y" each,
+# sorted.
+wash_windows() {
+    local w x y width height
+    e2e__wash_window_list | while read -r w x y width height; do
+        echo "${width}x$height+$x+$y"
     done | sort
 }
 
@@ -277,14 +293,12 @@ wait_wash_windows() {
 # wash_window_at X Y: the id of the wash window whose rectangle holds the point.
 wash_window_at() {
     local w x y width height
-    for w in $(xh_find_window --classname glowsweep-wizard); do
-        [ "$((w))" = "$((APP_WIN))" ] && continue
-        read -r x y width height <<<"$(xh_window_geometry "$w" 2>/dev/null)" || continue
+    while read -r w x y width height; do
         if (($1 >= x && $1 < x + width && $2 >= y && $2 < y + height)); then
             echo "$w"
             return 0
         fi
-    done
+    done < <(e2e__wash_window_list)
     return 1
 }
 
@@ -298,6 +312,14 @@ press_activate() {
     xh_focus "$box" || return 1
     xh_key "$1"
     xh_wait_window_gone "$box"
+}
+
+# monitor_target INDEX "H,V,S,B": a monitor's rectangle with the settings its wash should show,
+# as wait_match takes it.
+monitor_target() {
+    local x y w h
+    read -r x y w h <<<"$(xh_monitor "$1")"
+    echo "${w}x$h+$x+$y:$2"
 }
 
 # monitors_expected INDEX...: the rectangles of these monitors, as wash_windows prints them.

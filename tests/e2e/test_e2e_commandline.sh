@@ -9,16 +9,9 @@
 #   test_e2e_commandline.sh PROGRAM E2E_MATCHFRAME     (exit 77: skipped, not root)
 set -euo pipefail
 
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-if [ "$(id -u)" -ne 0 ]; then
-    echo "skipped: Xorg with the dummy driver and mount namespaces need root"
-    exit 77
-fi
-# shellcheck source=xharness.sh
-source "$here/xharness.sh"
 # shellcheck source=e2elib.sh
-source "$here/e2elib.sh"
-e2e_init "${1:-}" "${2:-}"
+source "$(dirname "${BASH_SOURCE[0]}")/e2elib.sh"
+e2e_begin "$@"
 
 timed_wash() {
     xh_start_xorg 1920x1080+0+0 1280x1024+1920+56 || return 1
@@ -86,5 +79,5 @@ timed_wash() {
     cmp -s "$XH_TMP/before" "$settings/lumenrun.config" || fail "the unsaved file is unchanged"
 }
 
-timed_wash || true
+e2e_run timed_wash
 e2e_finish

@@ -8,16 +8,9 @@
 # shellcheck disable=SC2016 # a $ in single quotes is text: hexadecimal values
 set -euo pipefail
 
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-if [ "$(id -u)" -ne 0 ]; then
-    echo "skipped: the isolated settings folder needs a mount namespace, so root"
-    exit 77
-fi
-# shellcheck source=xharness.sh
-source "$here/xharness.sh"
 # shellcheck source=e2elib.sh
-source "$here/e2elib.sh"
-e2e_init "${1:-}" "${2:-}"
+source "$(dirname "${BASH_SOURCE[0]}")/e2elib.sh"
+e2e_begin "$@"
 
 monitor=1024x768+0+0
 
@@ -108,10 +101,7 @@ run_row() {
     local settings
     settings=$(xh_tempdir settings)
     "$maker" "$settings"
-    app_start "$settings" || {
-        fail "$name: the program starts" "no main window"
-        return 1
-    }
+    app_up "$name" "$settings" || return 1
     wait_match "$name: the preview" "$(preview_rect):$shows"
     press_activate Return || fail "$name: confirmation answered with Return"
     if wait_wash_windows "$name: a wash covers the monitor" "$monitor"; then
@@ -129,6 +119,6 @@ run_row() {
 
 xh_start_xvfb 1024x768 || exit 1
 for row in "${rows[@]}"; do
-    run_row "$row" || true
+    e2e_run run_row "$row"
 done
 e2e_finish

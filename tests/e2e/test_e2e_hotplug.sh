@@ -8,23 +8,9 @@
 #   test_e2e_hotplug.sh PROGRAM E2E_MATCHFRAME     (exit 77: skipped, not root)
 set -euo pipefail
 
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-if [ "$(id -u)" -ne 0 ]; then
-    echo "skipped: Xorg with the dummy driver and mount namespaces need root"
-    exit 77
-fi
-# shellcheck source=xharness.sh
-source "$here/xharness.sh"
 # shellcheck source=e2elib.sh
-source "$here/e2elib.sh"
-e2e_init "${1:-}" "${2:-}"
-
-# target INDEX "H,V,S,B": a monitor's rectangle with the settings its wash should show.
-target() {
-    local x y w h
-    read -r x y w h <<<"$(xh_monitor "$1")"
-    echo "${w}x$h+$x+$y:$2"
-}
+source "$(dirname "${BASH_SOURCE[0]}")/e2elib.sh"
+e2e_begin "$@"
 
 all_monitors_follow() {
     xh_start_xorg 1280x720+0+0 1024x768+1280+0 800x600+2304+0 || return 1
@@ -46,13 +32,13 @@ all_monitors_follow() {
     wait_wash_windows "a monitor plugged in during the wash is covered at once" \
         "$(monitors_expected 0 1 2)"
     wait_match "it is washed with the file's line for its place, the others go on" \
-        "$(target 0 2,3,3,1)" "$(target 1 1,2,4,3)" "$(target 2 3,1,2,4)"
+        "$(monitor_target 0 2,3,3,1)" "$(monitor_target 1 1,2,4,3)" "$(monitor_target 2 3,1,2,4)"
 
     xh_unplug_monitor 1 || return 1
     wait_wash_windows "an unplugged monitor loses its wash window only" \
         "$(monitors_expected 0 2)"
     wait_match "the other monitors still wash with their own settings" \
-        "$(target 0 2,3,3,1)" "$(target 2 3,1,2,4)"
+        "$(monitor_target 0 2,3,3,1)" "$(monitor_target 2 3,1,2,4)"
 
     # shellcheck disable=SC2086 # two numbers
     app_click $E2E_APPLY_AT
@@ -82,7 +68,7 @@ timed_wash_loses_its_monitor() {
     check_saved "settings saved for the monitor still there" "$settings" 0 3,1,2,3
 }
 
-all_monitors_follow || fail "all monitors follow" "a step could not be done"
+e2e_run all_monitors_follow
 xh_stop_server
-timed_wash_loses_its_monitor || fail "timed wash loses its monitor" "a step could not be done"
+e2e_run timed_wash_loses_its_monitor
 e2e_finish

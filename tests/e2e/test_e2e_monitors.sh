@@ -8,23 +8,9 @@
 #   test_e2e_monitors.sh PROGRAM E2E_MATCHFRAME     (exit 77: skipped, not root)
 set -euo pipefail
 
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-if [ "$(id -u)" -ne 0 ]; then
-    echo "skipped: Xorg with the dummy driver and mount namespaces need root"
-    exit 77
-fi
-# shellcheck source=xharness.sh
-source "$here/xharness.sh"
 # shellcheck source=e2elib.sh
-source "$here/e2elib.sh"
-e2e_init "${1:-}" "${2:-}"
-
-# target INDEX "H,V,S,B": a monitor's rectangle with the settings its wash should show.
-target() {
-    local x y w h
-    read -r x y w h <<<"$(xh_monitor "$1")"
-    echo "${w}x$h+$x+$y:$2"
-}
+source "$(dirname "${BASH_SOURCE[0]}")/e2elib.sh"
+e2e_begin "$@"
 
 # Two monitors of different sizes, the second lower down: the preview follows the selected
 # monitor, "All Monitors" and then "Selected Monitor" on the second, a change made in the window.
@@ -37,13 +23,7 @@ two_monitors() {
     write_settings "$settings" "//" "// written by the test" "Config(Activate=1)" \
         "AddMonitor(ScanRate=3,BarSize=1,HBars=2,VBars=3)" \
         "AddMonitor(ScanRate=4,BarSize=3,HBars=1,VBars=2)"
-    app_start "$settings" || {
-        fail "program starts" "no main window"
-        return 1
-    }
-    check "main window: client area" "$E2E_MAIN_POS $E2E_MAIN_SIZE" \
-        "$(xh_window_geometry "$APP_WIN")"
-    check "main window: title" "$E2E_TITLE" "$(xh_window_title "$APP_WIN")"
+    app_up "two monitors" "$settings" || return 1
 
     local preview
     preview=$(preview_rect)
@@ -56,7 +36,7 @@ two_monitors() {
     press_activate Return || fail "confirmation answered with Return"
     wait_wash_windows "All Monitors covers both monitors" "$(monitors_expected 0 1)"
     wait_match "each monitor washed with its own settings, at one counter" \
-        "$(target 0 $first)" "$(target 1 $second)"
+        "$(monitor_target 0 $first)" "$(monitor_target 1 $second)"
     xh_focus "$(wash_window_at 2500 600)" && xh_key Escape
     wait_wash_windows "Esc on monitor 2's wash window stops the whole wash" ""
 
@@ -70,7 +50,7 @@ two_monitors() {
 
     press_activate Return || fail "confirmation answered with Return"
     wait_wash_windows "Selected Monitor covers monitor 2 only" "$(monitors_expected 1)"
-    wait_match "monitor 2 washed with its changed settings" "$(target 1 $second_changed)"
+    wait_match "monitor 2 washed with its changed settings" "$(monitor_target 1 $second_changed)"
     local colours x y w h
     read -r x y w h <<<"$(xh_window_geometry "$APP_WIN")"
     colours=$(xh_colours "$MATCH_SHOT" "${w}x$h+$x+$y" | wc -l)
@@ -98,10 +78,7 @@ three_monitors() {
         "AddMonitor(ScanRate=2,BarSize=0,HBars=3,VBars=0)" \
         "AddMonitor(ScanRate=4,BarSize=2,HBars=2,VBars=4)" \
         "AddMonitor(ScanRate=1,BarSize=1,HBars=5,VBars=5)"
-    app_start "$settings" || {
-        fail "program starts on three monitors" "no main window"
-        return 1
-    }
+    app_up "three monitors" "$settings" || return 1
     local preview
     preview=$(preview_rect)
     wait_match "three monitors: preview of monitor 1 from the file" "$preview:0,1,0,4"
@@ -109,7 +86,7 @@ three_monitors() {
     press_activate Return || fail "confirmation answered with Return"
     wait_wash_windows "All Monitors covers three monitors" "$(monitors_expected 0 1 2)"
     wait_match "three monitors washed with their own settings, at one counter" \
-        "$(target 0 0,1,0,4)" "$(target 1 3,0,2,0)" "$(target 2 2,4,4,2)"
+        "$(monitor_target 0 0,1,0,4)" "$(monitor_target 1 3,0,2,0)" "$(monitor_target 2 2,4,4,2)"
     xh_click 4222 766
     wait_wash_windows "a click on monitor 3's wash stops the wash" ""
 
@@ -120,7 +97,7 @@ three_monitors() {
         4,2,2,4
 }
 
-two_monitors || true
+e2e_run two_monitors
 xh_stop_server
-three_monitors || true
+e2e_run three_monitors
 e2e_finish

@@ -9,16 +9,9 @@
 #   test_e2e_one_monitor.sh PROGRAM E2E_MATCHFRAME     (exit 77: skipped, not root)
 set -euo pipefail
 
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-if [ "$(id -u)" -ne 0 ]; then
-    echo "skipped: the isolated settings folder needs a mount namespace, so root"
-    exit 77
-fi
-# shellcheck source=xharness.sh
-source "$here/xharness.sh"
 # shellcheck source=e2elib.sh
-source "$here/e2elib.sh"
-e2e_init "${1:-}" "${2:-}"
+source "$(dirname "${BASH_SOURCE[0]}")/e2elib.sh"
+e2e_begin "$@"
 
 monitor=1280x1024+0+0
 defaults=1,0,2,2 # a fresh record: HBars 1, VBars 0, ScanRate 2, BarSize 2
@@ -27,14 +20,7 @@ run() {
     xh_start_xvfb 1280x1024 || return 1
     local settings
     settings=$(xh_tempdir settings)
-    app_start "$settings" || {
-        fail "program starts" "no main window"
-        return 1
-    }
-
-    check "main window: client area" "$E2E_MAIN_POS $E2E_MAIN_SIZE" \
-        "$(xh_window_geometry "$APP_WIN")"
-    check "main window: title" "$E2E_TITLE" "$(xh_window_title "$APP_WIN")"
+    app_up "one monitor" "$settings" || return 1
     local preview
     preview=$(preview_rect)
     wait_moves "preview of a fresh record" "$preview" "$preview:$defaults"
@@ -99,5 +85,5 @@ run() {
     check "a new Esc ends it" 0 "$status"
 }
 
-run || true
+e2e_run run
 e2e_finish

@@ -10,16 +10,9 @@
 #   test_e2e_session_end.sh PROGRAM E2E_MATCHFRAME FAKESCREENSAVER   (exit 77: skipped, not root)
 set -euo pipefail
 
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-if [ "$(id -u)" -ne 0 ]; then
-    echo "skipped: the isolated settings folder needs a mount namespace, so root"
-    exit 77
-fi
-# shellcheck source=xharness.sh
-source "$here/xharness.sh"
 # shellcheck source=e2elib.sh
-source "$here/e2elib.sh"
-e2e_init "${1:-}" "${2:-}"
+source "$(dirname "${BASH_SOURCE[0]}")/e2elib.sh"
+e2e_begin "$@"
 saver=${3:?the stand-in screen saver}
 
 monitor=1024x768+0+0
@@ -43,11 +36,8 @@ run_row() {
         chmod 0444 "$settings/lumenrun.config"
     fi
     local before
-    before=$(md5sum <"$settings/lumenrun.config" 2>/dev/null || true)
-    app_start "$settings" || {
-        fail "$name: the program starts" "no main window"
-        return 1
-    }
+    before=$(md5sum 2>/dev/null <"$settings/lumenrun.config" || true)
+    app_up "$name" "$settings" || return 1
     # One step up on VBars: the controls write once the window has activated itself.
     wait_match "$name: the preview" "$(preview_rect):1,0,2,2"
     # shellcheck disable=SC2086
@@ -99,6 +89,6 @@ xh_wait_output "$SAVER_LOG" "^ready$" || {
     exit 1
 }
 for row in "${rows[@]}"; do
-    run_row "$row" || true
+    e2e_run run_row "$row"
 done
 e2e_finish

@@ -13,20 +13,13 @@
 #   test_e2e_wayland.sh PROGRAM E2E_MATCHFRAME     (exit 77: skipped, not root or no weston)
 set -euo pipefail
 
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-if [ "$(id -u)" -ne 0 ]; then
-    echo "skipped: Xorg with the dummy driver and mount namespaces need root"
-    exit 77
-fi
+# shellcheck source=e2elib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/e2elib.sh"
+e2e_begin "$@"
 if ! command -v weston >/dev/null; then
     echo "skipped: weston is not installed"
     exit 77
 fi
-# shellcheck source=xharness.sh
-source "$here/xharness.sh"
-# shellcheck source=e2elib.sh
-source "$here/e2elib.sh"
-e2e_init "${1:-}" "${2:-}"
 # Under LeakSanitizer, whole allocation stacks, for the suppressions of what Qt's Wayland plugin
 # leaves at exit (tests/lsan.supp).
 export LSAN_OPTIONS=${LSAN_OPTIONS:+$LSAN_OPTIONS:}fast_unwind_on_malloc=0
@@ -228,8 +221,8 @@ wl__box_gone() { ! wl__box_up; }
 # it the keyboard, and an Esc that comes in between goes to the main window, which the box
 # blocks; so Esc is pressed again while the box is still up after a few seconds.
 wl_escape_box() {
-    local i
-    for i in 1 2 3; do
+    local _
+    for _ in 1 2 3; do
         xh_key Escape
         xh_poll 5 wl__box_gone && return 0
     done
@@ -392,7 +385,7 @@ scaled_output() {
 }
 
 xh_start_xorg 2400x1100+0+0 || exit 1
-two_outputs || true
+e2e_run two_outputs
 [ -n "${WL_WESTON:-}" ] && xh_stop "$WL_WESTON"
-scaled_output || true
+e2e_run scaled_output
 e2e_finish

@@ -43,10 +43,9 @@ if ! command -v wine >/dev/null || ! command -v wineserver >/dev/null ||
     exit 77
 fi
 
-# shellcheck source=xharness.sh
-source "$here/xharness.sh"
 # shellcheck source=e2elib.sh
 source "$here/e2elib.sh"
+# shellcheck disable=SC2034 # read by e2elib.sh
 E2E_MATCH=$matchframe
 xh__init
 
@@ -88,6 +87,7 @@ wine_run() {
 wine_app_start() {
     APP_LOG=app-$RANDOM$RANDOM.log
     APP_WIN=
+    # shellcheck disable=SC2034 # read by e2elib.sh
     APP_START_US=$(xh__now_us)
     xh_spawn "$APP_LOG" env WINEDEBUG=+relay wine "$program"
     APP_PID=$XH_PID
@@ -169,8 +169,8 @@ run() {
         return 1
     }
     check "main window: title" "$E2E_TITLE" "$(xh_window_title "$APP_WIN")"
-    local x y width height
-    read -r x y width height <<<"$(xh_window_geometry "$APP_WIN")"
+    local width height
+    read -r _ _ width height <<<"$(xh_window_geometry "$APP_WIN")"
     check "main window: client area size" "$E2E_MAIN_SIZE" "$width $height"
     local status=0
     app_close || status=$?

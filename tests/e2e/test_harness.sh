@@ -16,16 +16,8 @@ fi
 # shellcheck source=xharness.sh
 source "$here/xharness.sh"
 
-passed=0
-failed=0
-check() { # check WHAT EXPECTED ACTUAL
-    if [ "$2" = "$3" ]; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        printf 'FAIL %s\n  expected: %s\n  actual:   %s\n' "$1" "${2//$'\n'/ | }" "${3//$'\n'/ | }"
-    fi
-}
+# shellcheck source=checks.sh
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 # --- monitors: server | layout (the last monitor is covered and clicked) ----------------------
 
@@ -189,5 +181,4 @@ for ending in "exit 3" "kill -TERM \$\$"; do
         "$([ -e "/tmp/.X11-unix/X$display" ] && echo left || echo gone)"
 done
 
-echo "harness: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+e2e_finish

@@ -13,16 +13,8 @@ prefix=/usr/local
 stage=$(mktemp -d "${TMPDIR:-/tmp}/gsw-install.XXXXXX")
 trap 'rm -rf -- "$stage"' EXIT
 
-passed=0
-failed=0
-check() { # check WHAT EXPECTED ACTUAL
-    if [ "$2" = "$3" ]; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        printf 'FAIL %s\n  expected: %s\n  actual:   %s\n' "$1" "$2" "$3"
-    fi
-}
+# shellcheck source=checks.sh
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 if ! DESTDIR=$stage cmake --install "$build" --prefix "$prefix" >"$stage.log" 2>&1; then
     cat "$stage.log"
@@ -98,5 +90,4 @@ for topic in "Glowsweep scan rate" "Glowsweep bar size" "Vertical bar(s)" "Horiz
     check "help page covers '$topic'" 1 "$(grep -cF -- "$topic" "$help" | sed 's/^[1-9][0-9]*$/1/')"
 done
 
-echo "install: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+e2e_finish

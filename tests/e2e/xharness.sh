@@ -101,7 +101,7 @@ xh__dead() { ! xh__alive "$1"; }
 # window runs this shell's traps in the child or is lost with them.
 xh__execd() {
     local theirs
-    theirs=$(tr '\0' ' ' <"/proc/$1/cmdline" 2>/dev/null) || return 0
+    theirs=$(tr '\0' ' ' 2>/dev/null <"/proc/$1/cmdline") || return 0
     [ "$theirs" != "$(tr '\0' ' ' <"/proc/$XH__OWNER/cmdline")" ]
 }
 
