@@ -2,9 +2,9 @@
 
 #include "app/commandline.h"
 #include "app/gswglobals.h"
-#include "app/windowplacement.h"
 #include "ui/aboutunit.h"
 #include "ui/formfont.h"
+#include "ui/formmover.h"
 #include "ui/imagewidget.h"
 #include "ui/keyboard.h"
 #include "ui/pictures.h"
@@ -264,10 +264,11 @@ void TGswMainForm::CreateComponents()
     connect(Session, &TWashSession::clicked, this, [this] { ToggleWash(); });
     connect(Session, &TWashSession::unattendedOver, this, [this] { UnattendedWashOver(); });
 
-    for (QWidget *w : std::initializer_list<QWidget *>{
-             PreviewGB, MonitorsGB, LabelMonitor, LabelScanRate, LabelHBars, LabelVBars,
-             LabelBarSize, LabelActivate, MonitorImageSrcWide, MonitorImage})
-        w->installEventFilter(this);
+    // The background, the group boxes, the labels and the pictures move the window; every
+    // other control keeps its own mouse behaviour.
+    Mover = new TFormMover(this, {PreviewGB, MonitorsGB, LabelMonitor, LabelScanRate, LabelHBars,
+                                  LabelVBars, LabelBarSize, LabelActivate, MonitorImageSrcWide,
+                                  MonitorImage});
     // The window sees every key before the focused control does.
     qApp->installEventFilter(this);
 }
@@ -426,28 +427,7 @@ void TGswMainForm::AboutButtonClick()
 
 void TGswMainForm::FormMouseDown(const QPoint &globalPos, Qt::MouseButton button)
 {
-    // Where the platform places windows itself (Wayland), the compositor moves the window;
-    // elsewhere the window follows the mouse itself, which lets it snap to the work area.
-    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
-        if (windowHandle())
-            windowHandle()->startSystemMove();
-        return;
-    }
-    DragButton = button;
-    DragOffset = globalPos - frameGeometry().topLeft();
-}
-
-bool TGswMainForm::DragTo(const QPoint &globalPos)
-{
-    if (DragButton == Qt::NoButton)
-        return false;
-    QRect frame = frameGeometry();
-    frame.moveTopLeft(globalPos - DragOffset);
-    const QScreen *s = QGuiApplication::screenAt(globalPos);
-    if (!s)
-        s = screen();
-    move(SnapToWorkArea(frame, s->availableGeometry()));
-    return true;
+    Mover->Press(globalPos, button);
 }
 
 void TGswMainForm::mousePressEvent(QMouseEvent *event)
@@ -457,13 +437,12 @@ void TGswMainForm::mousePressEvent(QMouseEvent *event)
 
 void TGswMainForm::mouseMoveEvent(QMouseEvent *event)
 {
-    DragTo(event->globalPosition().toPoint());
+    Mover->Move(event->globalPosition().toPoint());
 }
 
 void TGswMainForm::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (event->button() == DragButton)
-        DragButton = Qt::NoButton;
+    Mover->Release(event->button());
 }
 
 bool TGswMainForm::eventFilter(QObject *watched, QEvent *event)
@@ -473,10 +452,7 @@ bool TGswMainForm::eventFilter(QObject *watched, QEvent *event)
         // Before the list handles the press: which item was selected when the click began.
         if (watched == MonitorList->viewport())
             RowAtPress = MonitorList->currentRow();
-        [[fallthrough]];
-    case QEvent::MouseMove:
-    case QEvent::MouseButtonRelease:
-        return FormMouseFilter(watched, static_cast<QMouseEvent *>(event));
+        return false;
     case QEvent::Hide:
         // A modal box or the about box closed: the keyboard comes back to this window, also
         // where no window manager hands it back.
@@ -497,26 +473,6 @@ bool TGswMainForm::eventFilter(QObject *watched, QEvent *event)
     default:
         return QWidget::eventFilter(watched, event);
     }
-}
-
-bool TGswMainForm::FormMouseFilter(QObject *watched, QMouseEvent *event)
-{
-    // The background, the group boxes, the labels and the pictures move the window; every
-    // other control keeps its own mouse behaviour.
-    const bool source = watched == PreviewGB || watched == MonitorsGB || watched == LabelMonitor ||
-                        watched == LabelScanRate || watched == LabelHBars ||
-                        watched == LabelVBars || watched == LabelBarSize ||
-                        watched == LabelActivate || watched == MonitorImageSrcWide ||
-                        watched == MonitorImage;
-    if (!source)
-        return false;
-    if (event->type() == QEvent::MouseButtonPress)
-        mousePressEvent(event);
-    else if (event->type() == QEvent::MouseMove)
-        mouseMoveEvent(event);
-    else
-        mouseReleaseEvent(event);
-    return true;
 }
 
 // ---------------------------------------------------------------------------------------

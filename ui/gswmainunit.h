@@ -20,6 +20,7 @@ class QPainter;
 class QPushButton;
 class QSessionManager;
 class QTimer;
+class TFormMover;
 class TImage;
 class TUpDown;
 
@@ -143,8 +144,6 @@ private:
     void PaintPreview();
     /// Takes the keyboard back after a wash or a box that had it.
     void ReclaimKeyboard();
-    bool DragTo(const QPoint &globalPos);
-    bool FormMouseFilter(QObject *watched, QMouseEvent *event);
 
     bool ShownBefore = false;
     int FailedCloses = 0;
@@ -160,7 +159,5 @@ private:
     // key is PreviewKey: a tick that would paint the same frame again leaves it alone.
     BarSpans PreviewSpans;
     qint64 PreviewKey = 0;
-    // A move of the window by its background, where this program places its own windows.
-    Qt::MouseButton DragButton = Qt::NoButton;
-    QPoint DragOffset;
+    TFormMover *Mover; // moves the window by its background
 };

@@ -1,5 +1,6 @@
 #include "wash/washunit.h"
 
+#include "app/platformname.h"
 #include "wash/washregions.h"
 
 #include <QAbstractNativeEventFilter>
@@ -39,11 +40,6 @@ QImage *WindowImage(QPainter &painter, QSize size, qreal dpr)
                    image->isDetached()
                ? image
                : nullptr;
-}
-
-bool IsWayland()
-{
-    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
 } // namespace
