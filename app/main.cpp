@@ -1,12 +1,14 @@
 #include "app/commandline.h"
 #include "app/gswapplication.h"
 #include "app/gswglobals.h"
+#include "app/monitorsize.h"
 #include "app/terminationsignals.h"
 #include "ui/aboutunit.h"
 #include "ui/gswmainunit.h"
 #include "ui/imagewidget.h"
 #include "ui/pictures.h"
 
+#include <QScreen>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -49,7 +51,11 @@ int main(int argc, char *argv[])
 
     TGswApplication application(argc, argv);
     if (commandLine.action == TCommandLine::Action::ListMonitors) {
-        Print(stdout, ListMonitors(QGuiApplication::screens()));
+        QList<std::pair<TMonitorSize, QPoint>> monitors;
+        // Qt keeps a monitor's top-left corner in the desktop's own units at any scale.
+        for (const QScreen *screen : QGuiApplication::screens())
+            monitors.append({MonitorPixelSize(*screen), screen->geometry().topLeft()});
+        Print(stdout, ListMonitors(monitors));
         return 0;
     }
     // A monitor that is not there is refused before any window shows or any setting is read.
