@@ -28,6 +28,7 @@ run_packages=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     qt6-wayland
+    libwayland-dev libwayland-bin wayland-protocols qt6-base-private-dev
 )
 # What the tests and benchmarks need on top: their frameworks, a real X server with several
 # monitors and the tools that drive it, a Wayland compositor that runs inside it, a private
@@ -35,7 +36,7 @@ run_packages=(
 test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils x11-utils xcvt xauth
-    xdotool imagemagick librsvg2-bin weston dbus-daemon dbus-bin qt6-base-private-dev
+    xdotool imagemagick librsvg2-bin weston dbus-daemon dbus-bin
     clang libclang-rt-dev
     desktop-file-utils appstream
     dpkg-dev file
