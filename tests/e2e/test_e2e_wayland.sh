@@ -2,10 +2,11 @@
 # The program as a Wayland client of weston, whose X11 backend runs inside the harness's Xorg
 # server: each weston output is an X window, moved apart so that one screenshot shows them all.
 # "All Monitors" covers each output edge to edge with its own record's pattern, with the pointer
-# hidden, and asks the session bus to keep the display awake; "Selected Monitor" covers only the
-# chosen output; Esc and a click end a wash; the about box opens and closes; a drag on the
-# background moves the window; Esc while idle ends the program; and on an output at scale 2 the
-# wash fills the output's physical pixels.
+# hidden, and asks the session bus to keep the display awake (and the compositor, where it offers
+# idle inhibition: one inhibitor per wash window until the wash ends); "Selected Monitor" covers
+# only the chosen output; Esc and a click end a wash; the about box opens and closes; a drag on
+# the background moves the window; Esc while idle ends the program; and on an output at scale 2
+# the wash fills the output's physical pixels.
 #
 # weston places a new window at a random place on the output under the pointer, so the main
 # window is found by its pixels: what changed on the screen when it appeared.
@@ -153,8 +154,9 @@ wl_app_start() {
     APP_LOG=app-$RANDOM$RANDOM.log
     # shellcheck disable=SC2034 # read by e2elib.sh
     APP_START_US=$(xh__now_us)
+    # WAYLAND_DEBUG: the program's requests to the compositor go to its log, for wl_requests.
     xh_spawn_isolated "$APP_SETTINGS" "$APP_LOG" env -u DISPLAY QT_QPA_PLATFORM=wayland \
-        WAYLAND_DISPLAY="$WL_SOCKET" "$E2E_APP" || return 1
+        WAYLAND_DISPLAY="$WL_SOCKET" WAYLAND_DEBUG=client "$E2E_APP" || return 1
     APP_PID=$XH_PID
     MAIN_X=''
     WL_BOX=
@@ -163,6 +165,12 @@ wl_app_start() {
         return 1
     fi
 }
+
+# wl_requests REGEX: the program's requests so far that match REGEX, one a line, without times.
+wl_requests() { sed -n "s/^\[[ 0-9.]*\]  -> //p" "$XH_TMP/$APP_LOG" | grep -E -- "$1" || true; }
+
+# wl_offers INTERFACE: the compositor announced a global of INTERFACE to the program.
+wl_offers() { grep -qE -- "wl_registry@[0-9]+\.global\([0-9]+, \"$1\"" "$XH_TMP/$APP_LOG"; }
 
 wl_client() { echo "$((MAIN_X + $1)) $((MAIN_Y + $2))"; }
 
@@ -311,9 +319,21 @@ two_outputs() {
     else
         fail "the wash asks the session bus to keep the display awake"
     fi
+    # Each wash window holds an inhibitor on its own surface, where the compositor offers them.
+    local idle=''
+    if wl_offers zwp_idle_inhibit_manager_v1; then
+        idle=$(wl_requests '\.create_inhibitor\(' | grep -oE 'wl_surface@[0-9]+' | sort -u)
+        check "each wash window holds an idle inhibitor" 2 "$(echo "$idle" | grep -c .)"
+    else
+        echo "note: $(weston --version) offers no idle inhibition: not checked"
+    fi
     xh_key Escape
     wl_unwashed "All Monitors: Esc ends the wash on output 1" "$OUT1"
     wl_unwashed "All Monitors: Esc ends the wash on output 2" "$OUT2"
+    if [ -n "$idle" ]; then
+        check "the wash's end gives both idle inhibitors back" 2 \
+            "$(wl_requests '^zwp_idle_inhibitor_v1@[0-9]+\.destroy\(\)' | grep -c .)"
+    fi
 
     # Dragged by its background, the window moves with the pointer: the compositor moves it,
     # once the program has asked it to on the press. weston keeps the window's offset from
