@@ -6,7 +6,7 @@
 # idle inhibition: one inhibitor per wash window until the wash ends); "Selected Monitor" covers
 # only the chosen output; Esc and a click end a wash; the about box opens and closes; a drag on
 # the background moves the window; Esc while idle ends the program; and on an output at scale 2
-# the wash fills the output's physical pixels.
+# the wash fills the output's physical pixels, which --list-monitors states.
 #
 # weston places a new window at a random place on the output under the pointer, so the main
 # window is found by its pixels: what changed on the screen when it appeared.
@@ -392,6 +392,10 @@ scaled_output() {
         return 1
     }
     check "output 2's window has the physical size" 1280x768 "${OUT2%%+*}"
+    check "--list-monitors gives each output's mode, placed in the desktop's units" \
+        $'1: 800x600 at 0,0\n2: 1280x768 at 800,0' \
+        "$(env -u DISPLAY QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY="$WL_SOCKET" "$E2E_APP" \
+            --list-monitors 2>"$XH_TMP/list.err")"
     local settings first=0,3,2,2 second=2,2,1,4
     settings=$(xh_tempdir settings)
     write_settings "$settings" "Config(Activate=1)" \
