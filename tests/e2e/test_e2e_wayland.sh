@@ -167,10 +167,11 @@ wl_app_start() {
 }
 
 # wl_requests REGEX: the program's requests so far that match REGEX, one a line, without times.
-wl_requests() { sed -n "s/^\[[ 0-9.]*\]  -> //p" "$XH_TMP/$APP_LOG" | grep -E -- "$1" || true; }
+# libwayland 1.23 writes object ids as "wl_surface#7" where 1.21 writes "wl_surface@7".
+wl_requests() { sed -n "s/^\[[ 0-9.]*\][^>]* -> //p" "$XH_TMP/$APP_LOG" | grep -E -- "$1" || true; }
 
 # wl_offers INTERFACE: the compositor announced a global of INTERFACE to the program.
-wl_offers() { grep -qE -- "wl_registry@[0-9]+\.global\([0-9]+, \"$1\"" "$XH_TMP/$APP_LOG"; }
+wl_offers() { grep -qE -- "wl_registry[@#][0-9]+\.global\([0-9]+, \"$1\"" "$XH_TMP/$APP_LOG"; }
 
 wl_client() { echo "$((MAIN_X + $1)) $((MAIN_Y + $2))"; }
 
@@ -322,7 +323,7 @@ two_outputs() {
     # Each wash window holds an inhibitor on its own surface, where the compositor offers them.
     local idle=''
     if wl_offers zwp_idle_inhibit_manager_v1; then
-        idle=$(wl_requests '\.create_inhibitor\(' | grep -oE 'wl_surface@[0-9]+' | sort -u)
+        idle=$(wl_requests '\.create_inhibitor\(' | grep -oE 'wl_surface[@#][0-9]+' | sort -u)
         check "each wash window holds an idle inhibitor" 2 "$(echo "$idle" | grep -c .)"
     else
         echo "note: $(weston --version) offers no idle inhibition: not checked"
@@ -332,7 +333,7 @@ two_outputs() {
     wl_unwashed "All Monitors: Esc ends the wash on output 2" "$OUT2"
     if [ -n "$idle" ]; then
         check "the wash's end gives both idle inhibitors back" 2 \
-            "$(wl_requests '^zwp_idle_inhibitor_v1@[0-9]+\.destroy\(\)' | grep -c .)"
+            "$(wl_requests '^zwp_idle_inhibitor_v1[@#][0-9]+\.destroy\(\)' | grep -c .)"
     fi
 
     # Dragged by its background, the window moves with the pointer: the compositor moves it,
