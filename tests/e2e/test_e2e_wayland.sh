@@ -416,8 +416,64 @@ scaled_output() {
     wl_close "scale 2: Esc while idle ends the program" 0
 }
 
+# sway offers idle inhibition, which weston (10 and 14) does not. It is run on its X11 backend as
+# nobody (it refuses to run as root), with output 2 of 1200x900 at scale 1.5, which Qt alone would
+# list as 1600x1200. --list-monitors gives each output's own pixels, and an unattended wash of all
+# monitors holds an inhibitor on each wash window, seen as inhibit_idle in sway's window tree.
+sway_outputs() {
+    if ! command -v sway >/dev/null; then
+        echo "note: sway is not installed: its checks are not made"
+        return 0
+    fi
+    local run=$XH_TMP/sway-runtime socket
+    chmod o+x "$XH_TMP"
+    mkdir -m 0700 "$run" && chown 65534:65534 "$run" || return 1
+    printf 'output X11-1 mode 1280x720 position 0 0\noutput X11-2 mode 1200x900 position 1280 0 scale 1.5\n' \
+        >"$run/config"
+    xh_spawn sway.log env XDG_RUNTIME_DIR="$run" HOME="$run" WLR_BACKENDS=x11 WLR_X11_OUTPUTS=2 \
+        WLR_RENDERER=pixman setpriv --reuid=65534 --regid=65534 --clear-groups sway -c "$run/config"
+    local sway=$XH_PID
+    if ! xh_poll "$XH_TIMEOUT" compgen -G "$run/sway-ipc.*.sock" >/dev/null ||
+        ! xh_poll "$XH_TIMEOUT" compgen -G "$run/wayland-[0-9]" >/dev/null; then
+        xh_show_log sway.log
+        fail "sway starts with two outputs"
+        return 1
+    fi
+    export SWAYSOCK
+    SWAYSOCK=$(compgen -G "$run/sway-ipc.*.sock")
+    socket=$(compgen -G "$run/wayland-[0-9]")
+    local app=(env -u DISPLAY QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY="$socket" "$E2E_APP")
+    check "sway: --list-monitors gives output 2 at scale 1.5 in its own pixels" \
+        $'1200x900 at 1280,0\n1280x720 at 0,0' \
+        "$("${app[@]}" --list-monitors 2>"$XH_TMP/list.err" | sed 's/^[0-9]*: //' | sort)"
+
+    local settings
+    settings=$(xh_tempdir settings)
+    write_settings "$settings" "Config(Activate=1)" \
+        "AddMonitor(ScanRate=2,BarSize=2,HBars=1,VBars=2)" \
+        "AddMonitor(ScanRate=3,BarSize=1,HBars=2,VBars=1)"
+    APP_LOG=app_sway.log
+    xh_spawn_isolated "$settings" "$APP_LOG" "${app[@]}" --wash all --duration 10m || return 1
+    APP_PID=$XH_PID
+    xh_poll "$XH_TIMEOUT" wl__sway_inhibit_both || xh_show_log "$APP_LOG"
+    check "sway: each wash window holds an idle inhibitor" 2 "$(wl__sway_inhibitors)"
+    # TERM ends the program as a logout does: settings saved, then the signal's own status.
+    local status=0
+    kill -TERM "$APP_PID"
+    xh_wait_exit "$APP_PID" || status=$?
+    [ "$status" -eq 143 ] || xh_show_log "$APP_LOG"
+    check "sway: TERM during the wash ends the program as a logout does" 143 "$status"
+    xh_stop "$sway"
+}
+
+# wl__sway_inhibitors: how many of sway's windows keep the display awake.
+wl__sway_inhibitors() { swaymsg -r -t get_tree 2>/dev/null | grep -c '"inhibit_idle": true'; }
+wl__sway_inhibit_both() { [ "$(wl__sway_inhibitors)" = 2 ]; }
+
 xh_start_xorg 2400x1100+0+0 || exit 1
 two_outputs || true
 [ -n "${WL_WESTON:-}" ] && xh_stop "$WL_WESTON"
 scaled_output || true
+[ -n "${WL_WESTON:-}" ] && xh_stop "$WL_WESTON"
+sway_outputs || true
 e2e_finish
