@@ -8,6 +8,9 @@
 # the background moves the window; Esc while idle ends the program; and on an output at scale 2
 # the wash fills the output's physical pixels, which --list-monitors states.
 #
+# Then, under sway, which offers idle inhibition where weston does not: an output at scale 1.5 is
+# listed in its own pixels, and each window of an unattended wash holds an idle inhibitor.
+#
 # weston places a new window at a random place on the output under the pointer, so the main
 # window is found by its pixels: what changed on the screen when it appeared.
 #
