@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <utility>
 
-class QScreen;
 class QWindow;
 struct wl_display;
 struct wl_event_queue;
