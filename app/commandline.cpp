@@ -4,7 +4,6 @@
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
-#include <QScreen>
 #include <cmath>
 
 namespace {
@@ -155,22 +154,47 @@ QString CheckWashMonitor(const TCommandLine &commandLine, qsizetype monitorCount
         .arg(monitorCount == 1 ? QString() : QStringLiteral("s"));
 }
 
-QSize MonitorPixelSize(const QScreen &screen)
+QString MonitorSizeText(const TMonitorSize &size)
 {
-    return (QSizeF(screen.geometry().size()) * screen.devicePixelRatio()).toSize();
+    return QStringLiteral("%1x%2%3")
+        .arg(size.size.width())
+        .arg(size.size.height())
+        .arg(size.logical ? QStringLiteral(" (logical)") : QString());
 }
 
-QString ListMonitors(const QList<QScreen *> &screens)
+TMonitorSize MatchOutputSize(const QString &name, const QRect &geometry,
+                             const QList<TOutputMode> &outputs)
+{
+    const auto only = [&outputs](auto matches) -> const TOutputMode * {
+        const TOutputMode *found = nullptr;
+        for (const TOutputMode &output : outputs) {
+            if (!matches(output))
+                continue;
+            if (found)
+                return nullptr;
+            found = &output;
+        }
+        return found;
+    };
+    const TOutputMode *output =
+        name.isEmpty() ? nullptr : only([&name](const TOutputMode &o) { return o.name == name; });
+    if (!output) {
+        output =
+            only([&geometry](const TOutputMode &o) { return o.position == geometry.topLeft(); });
+    }
+    if (!output || output->size.isEmpty())
+        return {geometry.size(), true};
+    return {output->size, false};
+}
+
+QString ListMonitors(const QList<std::pair<TMonitorSize, QPoint>> &monitors)
 {
     QString text;
-    for (qsizetype i = 0; i < screens.size(); ++i) {
-        const QSize size = MonitorPixelSize(*screens[i]);
-        // Qt keeps a monitor's top-left corner in the desktop's own pixels at any scale.
-        const QPoint at = screens[i]->geometry().topLeft();
-        text += QStringLiteral("%1: %2x%3 at %4,%5\n")
+    for (qsizetype i = 0; i < monitors.size(); ++i) {
+        const auto &[size, at] = monitors[i];
+        text += QStringLiteral("%1: %2 at %3,%4\n")
                     .arg(i + 1)
-                    .arg(size.width())
-                    .arg(size.height())
+                    .arg(MonitorSizeText(size))
                     .arg(at.x())
                     .arg(at.y());
     }

@@ -4,13 +4,14 @@
 // object is needed, so --help and --version work where there is no display at all.
 
 #include <QList>
+#include <QPoint>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
 #include <optional>
-
-class QScreen;
+#include <utility>
 
 /// Exit statuses besides 0: arguments that cannot be used, a timed close whose settings could
 /// not be saved, no display to start on, and a display connection that broke while the program
@@ -53,10 +54,33 @@ TCommandLine ParseCommandLine(const QStringList &arguments);
 /// not have, whatever else the command line asks for; empty when it can be carried out there.
 QString CheckWashMonitor(const TCommandLine &commandLine, qsizetype monitorCount);
 
-/// A monitor's size in its own pixels, which at 100 % scaling is its geometry's size.
-QSize MonitorPixelSize(const QScreen &screen);
+/// A monitor's size as the program states it: in the monitor's own pixels where the platform
+/// tells them, else in the desktop's logical units, and then marked as such.
+struct TMonitorSize {
+    QSize size;
+    bool logical = false;
+    bool operator==(const TMonitorSize &) const = default;
+};
+
+/// "1200x900", or "800x600 (logical)".
+QString MonitorSizeText(const TMonitorSize &size);
+
+/// An output as a Wayland compositor describes it: its name (empty where the compositor gives
+/// none), its top-left corner on the desktop and the size of its current mode, turned as the
+/// output is turned.
+struct TOutputMode {
+    QString name;
+    QPoint position;
+    QSize size;
+};
+
+/// The size of the monitor called `name` whose logical rectangle is `geometry`: the mode of the
+/// output of that name, else of the one output at the rectangle's corner; where no output or
+/// more than one matches, the logical size, marked.
+TMonitorSize MatchOutputSize(const QString &name, const QRect &geometry,
+                             const QList<TOutputMode> &outputs);
 
 /// The --list-monitors text: one line per monitor, numbered from 1 in the given order as the
-/// main window's list numbers them, with its size in pixels and its top-left corner on the
-/// desktop: "1: 1920x1080 at 0,0".
-QString ListMonitors(const QList<QScreen *> &screens);
+/// main window's list numbers them, with its size and its top-left corner on the desktop:
+/// "1: 1920x1080 at 0,0".
+QString ListMonitors(const QList<std::pair<TMonitorSize, QPoint>> &monitors);

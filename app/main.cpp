@@ -3,6 +3,7 @@
 #include "app/gswapplication.h"
 #include "app/gswglobals.h"
 #include "app/heldkeys.h"
+#include "app/monitorsize.h"
 #include "app/terminationsignals.h"
 #include "settings/settingsfileerror.h"
 #include "ui/aboutunit.h"
@@ -11,6 +12,7 @@
 #include "ui/pictures.h"
 #include "wash/screensaverinhibitor.h"
 
+#include <QScreen>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -60,7 +62,11 @@ int main(int argc, char *argv[])
         !problem.isEmpty())
         return BadArguments(problem);
     if (commandLine.action == TCommandLine::Action::ListMonitors) {
-        Print(stdout, ListMonitors(QGuiApplication::screens()));
+        QList<std::pair<TMonitorSize, QPoint>> monitors;
+        // Qt keeps a monitor's top-left corner in the desktop's own units at any scale.
+        for (const QScreen *screen : QGuiApplication::screens())
+            monitors.append({MonitorPixelSize(*screen), screen->geometry().topLeft()});
+        Print(stdout, ListMonitors(monitors));
         return 0;
     }
 

@@ -85,3 +85,45 @@ TEST(CheckWashMonitor, OnlyMonitorsTheDesktopHas)
                   ParseCommandLine({"glowsweep-wizard", "--wash", "3", "--list-monitors"}), 2),
               QStringLiteral("There is no monitor 3: this desktop has 2 monitors."));
 }
+
+TEST(MatchOutputSize, OutputModeByNameThenCornerElseLogical)
+{
+    // A 1200x900 output at scale 1.5 is 800x600 on the desktop, at 1280,0.
+    const QRect desktop(1280, 0, 800, 600);
+    const TOutputMode named{QStringLiteral("X11-2"), {1280, 0}, {1200, 900}};
+    const TOutputMode other{QStringLiteral("X11-1"), {0, 0}, {1280, 720}};
+    const TOutputMode nameless{{}, {1280, 0}, {1200, 900}};
+    const TOutputMode noMode{QStringLiteral("X11-2"), {1280, 0}, {}};
+    const TMonitorSize physical{{1200, 900}, false};
+    const TMonitorSize logical{{800, 600}, true};
+    const struct {
+        const char *edge;
+        const char *name;
+        QList<TOutputMode> outputs;
+        TMonitorSize expected;
+    } rows[] = {
+        {"by name", "X11-2", {other, named}, physical},
+        {"by name, though another output shares the corner",
+         "X11-2",
+         {named, {{}, {1280, 0}, {640, 480}}},
+         physical},
+        {"nameless output at the corner", "X11-2", {other, nameless}, physical},
+        {"screen without a name", "", {other, nameless}, physical},
+        {"unknown name, nothing at the corner", "DP-3", {other}, logical},
+        {"two outputs at the corner", "DP-3", {nameless, nameless}, logical},
+        {"output without a current mode", "X11-2", {noMode}, logical},
+        {"no outputs at all", "X11-2", {}, logical},
+    };
+    for (const auto &row : rows) {
+        EXPECT_EQ(MatchOutputSize(QString::fromLatin1(row.name), desktop, row.outputs),
+                  row.expected)
+            << row.edge;
+    }
+}
+
+TEST(ListMonitors, NumberedFromOneWithLogicalSizesMarked)
+{
+    EXPECT_EQ(ListMonitors({{{{1920, 1080}, false}, {0, 0}}, {{{800, 600}, true}, {1920, -56}}}),
+              QStringLiteral("1: 1920x1080 at 0,0\n2: 800x600 (logical) at 1920,-56\n"));
+    EXPECT_EQ(ListMonitors({}), QString());
+}

@@ -2,6 +2,7 @@
 
 #include "app/commandline.h"
 #include "app/gswglobals.h"
+#include "app/monitorsize.h"
 #include "ui/aboutunit.h"
 #include "ui/formfont.h"
 #include "ui/formmover.h"
@@ -44,9 +45,9 @@ QScreen *MonitorScreen(int index)
     return index >= 0 && index < Monitors.size() ? Monitors[index].data() : nullptr;
 }
 
-QSize PixelSize(const QScreen *screen)
+QString SizeText(const QScreen *screen)
 {
-    return MonitorPixelSize(*screen);
+    return MonitorSizeText(MonitorPixelSize(*screen));
 }
 
 /// The list asks the window to measure and draw its items. Before a draw it chooses the
@@ -283,12 +284,10 @@ void TGswMainForm::RefreshMonitorList()
     MonitorList->clear();
     for (int i = 0; i < Monitors.size(); ++i) {
         const QScreen *screen = Monitors[i];
-        const QSize size = screen ? PixelSize(screen) : QSize(0, 0);
-        MonitorList->addItem(
-            QStringLiteral("Monitor %1|%2x%3").arg(i + 1).arg(size.width()).arg(size.height()));
-        MonitorList->item(i)->setData(
-            Qt::AccessibleTextRole,
-            QStringLiteral("Monitor %1, %2x%3").arg(i + 1).arg(size.width()).arg(size.height()));
+        const QString size = screen ? SizeText(screen) : QStringLiteral("0x0");
+        MonitorList->addItem(QStringLiteral("Monitor %1|%2").arg(i + 1).arg(size));
+        MonitorList->item(i)->setData(Qt::AccessibleTextRole,
+                                      QStringLiteral("Monitor %1, %2").arg(i + 1).arg(size));
     }
     MonitorList->setCurrentRow(remembered <= -1 ? 0 : remembered);
 }
@@ -301,10 +300,8 @@ void TGswMainForm::ShowSelectedMonitor()
     // The size as the desktop has it now; a monitor unplugged since start-up shows the size
     // its list item was made with.
     QString size = MonitorList->item(i)->text().section(QLatin1Char('|'), 1);
-    if (const QScreen *screen = MonitorScreen(i)) {
-        const QSize pixels = PixelSize(screen);
-        size = QStringLiteral("%1x%2").arg(pixels.width()).arg(pixels.height());
-    }
+    if (const QScreen *screen = MonitorScreen(i))
+        size = SizeText(screen);
     LabelMonitor->setText(QStringLiteral("Monitor %1\n%2").arg(i + 1).arg(size));
     const QString shown = QStringLiteral("Preview of Monitor %1").arg(i + 1);
     MonitorImageSrcWide->setAccessibleName(shown);

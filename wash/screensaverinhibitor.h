@@ -4,6 +4,8 @@
 #include <QString>
 #include <memory>
 
+class ScreenSaverInhibition;
+
 /// Keeps the desktop from blanking the screen, starting its screen saver or putting the
 /// display to sleep, from Inhibit until Release or destruction.
 ///
@@ -27,6 +29,6 @@ public:
     bool isGranted() const;
 
 private:
-    class Impl;
-    std::unique_ptr<Impl> d;
+    std::unique_ptr<ScreenSaverInhibition> d; // what this platform's desktop is asked
+    bool Wanted = false;
 };

@@ -1,4 +1,4 @@
-#include "wash/screensaverinhibitor.h"
+#include "wash/screensaverinhibition.h"
 
 #include <QDBusConnection>
 #include <QDBusError>
@@ -98,14 +98,17 @@ std::optional<Route> NextRoute(Route failed, const QDBusError &error)
     return std::nullopt;
 }
 
-} // namespace
-
 // One request at a time is on its way; whether its grant is kept or handed straight back is
 // decided when it arrives, by whether the inhibition is still wanted then.
-class ScreenSaverInhibitor::Impl : public QObject {
+class DBusInhibition final : public QObject, public ScreenSaverInhibition {
 public:
-    ~Impl() override;
-    void Ask(Route route);
+    ~DBusInhibition() override;
+    void Ask(const QString &why) override;
+    void GiveBack() override;
+    bool isGranted() const override { return held.has_value(); }
+
+private:
+    void Send(Route route);
     void Answered(Route route, QDBusPendingCallWatcher *watcher);
 
     bool wanted = false;
@@ -115,7 +118,7 @@ public:
     std::optional<Grant> held;
 };
 
-ScreenSaverInhibitor::Impl::~Impl()
+DBusInhibition::~DBusInhibition()
 {
     if (!pending)
         return;
@@ -131,7 +134,24 @@ ScreenSaverInhibitor::Impl::~Impl()
             });
 }
 
-void ScreenSaverInhibitor::Impl::Ask(Route route)
+void DBusInhibition::Ask(const QString &why)
+{
+    wanted = true;
+    reason = why;
+    if (!pending && !held)
+        Send(Route::ScreenSaver);
+}
+
+void DBusInhibition::GiveBack()
+{
+    wanted = false;
+    if (held) {
+        SendRelease(*held);
+        held.reset();
+    }
+}
+
+void DBusInhibition::Send(Route route)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
@@ -142,7 +162,7 @@ void ScreenSaverInhibitor::Impl::Ask(Route route)
             [this, route](QDBusPendingCallWatcher *watcher) { Answered(route, watcher); });
 }
 
-void ScreenSaverInhibitor::Impl::Answered(Route route, QDBusPendingCallWatcher *watcher)
+void DBusInhibition::Answered(Route route, QDBusPendingCallWatcher *watcher)
 {
     pending = nullptr;
     watcher->deleteLater();
@@ -150,7 +170,7 @@ void ScreenSaverInhibitor::Impl::Answered(Route route, QDBusPendingCallWatcher *
     if (!grant) {
         if (wanted) {
             if (const auto next = NextRoute(route, watcher->error()))
-                Ask(*next);
+                Send(*next);
         }
         return;
     }
@@ -160,44 +180,9 @@ void ScreenSaverInhibitor::Impl::Answered(Route route, QDBusPendingCallWatcher *
         SendRelease(*grant);
 }
 
-ScreenSaverInhibitor::ScreenSaverInhibitor(QObject *parent)
-    : QObject(parent)
-    , d(std::make_unique<Impl>())
-{
-}
+} // namespace
 
-ScreenSaverInhibitor::~ScreenSaverInhibitor()
+std::unique_ptr<ScreenSaverInhibition> MakeScreenSaverInhibition()
 {
-    Release();
-}
-
-void ScreenSaverInhibitor::Inhibit(const QString &reason)
-{
-    if (d->wanted)
-        return;
-    d->wanted = true;
-    d->reason = reason;
-    if (!d->pending && !d->held)
-        d->Ask(Route::ScreenSaver);
-}
-
-void ScreenSaverInhibitor::Release()
-{
-    if (!d->wanted)
-        return;
-    d->wanted = false;
-    if (d->held) {
-        SendRelease(*d->held);
-        d->held.reset();
-    }
-}
-
-bool ScreenSaverInhibitor::isInhibited() const
-{
-    return d->wanted;
-}
-
-bool ScreenSaverInhibitor::isGranted() const
-{
-    return d->held.has_value();
+    return std::make_unique<DBusInhibition>();
 }

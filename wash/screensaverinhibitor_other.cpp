@@ -1,35 +1,21 @@
-#include "wash/screensaverinhibitor.h"
+#include "wash/screensaverinhibition.h"
 
-// No screen-saver service is known on this platform: the state is kept, nothing is asked.
-class ScreenSaverInhibitor::Impl {
+namespace {
+
+// No screen-saver service is known on this platform: nothing is asked.
+class NoInhibition final : public ScreenSaverInhibition {
 public:
-    bool wanted = false;
+    void Ask(const QString &) override { granted = true; }
+    void GiveBack() override { granted = false; }
+    bool isGranted() const override { return granted; }
+
+private:
+    bool granted = false;
 };
 
-ScreenSaverInhibitor::ScreenSaverInhibitor(QObject *parent)
-    : QObject(parent)
-    , d(std::make_unique<Impl>())
-{
-}
+} // namespace
 
-ScreenSaverInhibitor::~ScreenSaverInhibitor() = default;
-
-void ScreenSaverInhibitor::Inhibit(const QString &)
+std::unique_ptr<ScreenSaverInhibition> MakeScreenSaverInhibition()
 {
-    d->wanted = true;
-}
-
-void ScreenSaverInhibitor::Release()
-{
-    d->wanted = false;
-}
-
-bool ScreenSaverInhibitor::isInhibited() const
-{
-    return d->wanted;
-}
-
-bool ScreenSaverInhibitor::isGranted() const
-{
-    return d->wanted;
+    return std::make_unique<NoInhibition>();
 }

@@ -1,47 +1,32 @@
-#include "wash/screensaverinhibitor.h"
+#include "wash/screensaverinhibition.h"
 
 #include <windows.h>
 
-// The execution state belongs to the calling thread, so Inhibit and Release must be called
-// on the same thread: the user-interface thread, like everything else in the program.
-class ScreenSaverInhibitor::Impl {
+namespace {
+
+// The execution state belongs to the calling thread, so Ask and GiveBack must be called on the
+// same thread: the user-interface thread, like everything else in the program.
+class ExecutionStateInhibition final : public ScreenSaverInhibition {
 public:
-    bool wanted = false;
+    void Ask(const QString &) override
+    {
+        granted = true;
+        SetThreadExecutionState(ES_CONTINUOUS | ES_DISPLAY_REQUIRED | ES_SYSTEM_REQUIRED);
+    }
+    void GiveBack() override
+    {
+        granted = false;
+        SetThreadExecutionState(ES_CONTINUOUS);
+    }
+    bool isGranted() const override { return granted; }
+
+private:
+    bool granted = false;
 };
 
-ScreenSaverInhibitor::ScreenSaverInhibitor(QObject *parent)
-    : QObject(parent)
-    , d(std::make_unique<Impl>())
-{
-}
+} // namespace
 
-ScreenSaverInhibitor::~ScreenSaverInhibitor()
+std::unique_ptr<ScreenSaverInhibition> MakeScreenSaverInhibition()
 {
-    Release();
-}
-
-void ScreenSaverInhibitor::Inhibit(const QString &)
-{
-    if (d->wanted)
-        return;
-    d->wanted = true;
-    SetThreadExecutionState(ES_CONTINUOUS | ES_DISPLAY_REQUIRED | ES_SYSTEM_REQUIRED);
-}
-
-void ScreenSaverInhibitor::Release()
-{
-    if (!d->wanted)
-        return;
-    d->wanted = false;
-    SetThreadExecutionState(ES_CONTINUOUS);
-}
-
-bool ScreenSaverInhibitor::isInhibited() const
-{
-    return d->wanted;
-}
-
-bool ScreenSaverInhibitor::isGranted() const
-{
-    return d->wanted;
+    return std::make_unique<ExecutionStateInhibition>();
 }

@@ -118,6 +118,7 @@ void TWashForm::ShowOnMonitor(QScreen *screen, const QRect &monitorRect)
         setGeometry(monitorRect);
         showFullScreen();
         KeepOnMonitor();
+        Inhibitor = std::make_unique<IdleInhibitor>(windowHandle());
     } else {
         setGeometry(monitorRect);
         show();
@@ -238,6 +239,7 @@ void TWashForm::closeEvent(QCloseEvent *event)
     if (IsReleased)
         return;
     IsReleased = true;
+    Inhibitor.reset();
     hide();
     emit released(this);
     deleteLater();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "wash/idleinhibit.h"
 #include "wash/renderbars.h"
 
 #include <QImage>
@@ -91,4 +92,6 @@ private:
     QPointer<QScreen> Monitor;
     QMetaObject::Connection MonitorGeometryConnection;
     QMetaObject::Connection ScreenChangeConnection;
+    // Keeps a Wayland compositor's display awake from showing until closing.
+    std::unique_ptr<IdleInhibitor> Inhibitor;
 };

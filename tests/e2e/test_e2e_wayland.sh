@@ -2,10 +2,14 @@
 # The program as a Wayland client of weston, whose X11 backend runs inside the harness's Xorg
 # server: each weston output is an X window, moved apart so that one screenshot shows them all.
 # "All Monitors" covers each output edge to edge with its own record's pattern, with the pointer
-# hidden, and asks the session bus to keep the display awake; "Selected Monitor" covers only the
-# chosen output; Esc and a click end a wash; the about box opens and closes; a drag on the
-# background moves the window; Esc while idle ends the program; and on an output at scale 2 the
-# wash fills the output's physical pixels.
+# hidden, and asks the session bus to keep the display awake (and the compositor, where it offers
+# idle inhibition: one inhibitor per wash window until the wash ends); "Selected Monitor" covers
+# only the chosen output; Esc and a click end a wash; the about box opens and closes; a drag on
+# the background moves the window; Esc while idle ends the program; and on an output at scale 2
+# the wash fills the output's physical pixels, which --list-monitors states.
+#
+# Then, under sway, which offers idle inhibition where weston does not: an output at scale 1.5 is
+# listed in its own pixels, and each window of an unattended wash holds an idle inhibitor.
 #
 # weston places a new window at a random place on the output under the pointer, so the main
 # window is found by its pixels: what changed on the screen when it appeared.
@@ -146,8 +150,9 @@ wl_app_start() {
     APP_LOG=app-$RANDOM$RANDOM.log
     # shellcheck disable=SC2034 # read by e2elib.sh
     APP_START_US=$(xh__now_us)
+    # WAYLAND_DEBUG: the program's requests to the compositor go to its log, for wl_requests.
     xh_spawn_isolated "$APP_SETTINGS" "$APP_LOG" env -u DISPLAY QT_QPA_PLATFORM=wayland \
-        WAYLAND_DISPLAY="$WL_SOCKET" "$E2E_APP" || return 1
+        WAYLAND_DISPLAY="$WL_SOCKET" WAYLAND_DEBUG=client "$E2E_APP" || return 1
     APP_PID=$XH_PID
     MAIN_X=''
     WL_BOX=
@@ -156,6 +161,13 @@ wl_app_start() {
         return 1
     fi
 }
+
+# wl_requests REGEX: the program's requests so far that match REGEX, one a line, without times.
+# libwayland 1.23 writes object ids as "wl_surface#7" where 1.21 writes "wl_surface@7".
+wl_requests() { sed -n "s/^\[[ 0-9.]*\][^>]* -> //p" "$XH_TMP/$APP_LOG" | grep -E -- "$1" || true; }
+
+# wl_offers INTERFACE: the compositor announced a global of INTERFACE to the program.
+wl_offers() { grep -qE -- "wl_registry[@#][0-9]+\.global\([0-9]+, \"$1\"" "$XH_TMP/$APP_LOG"; }
 
 wl_client() { echo "$((MAIN_X + $1)) $((MAIN_Y + $2))"; }
 
@@ -304,9 +316,21 @@ two_outputs() {
     else
         fail "the wash asks the session bus to keep the display awake"
     fi
+    # Each wash window holds an inhibitor on its own surface, where the compositor offers them.
+    local idle=''
+    if wl_offers zwp_idle_inhibit_manager_v1; then
+        idle=$(wl_requests '\.create_inhibitor\(' | grep -oE 'wl_surface[@#][0-9]+' | sort -u)
+        check "each wash window holds an idle inhibitor" 2 "$(echo "$idle" | grep -c .)"
+    else
+        echo "note: $(weston --version) offers no idle inhibition: not checked"
+    fi
     xh_key Escape
     wl_unwashed "All Monitors: Esc ends the wash on output 1" "$OUT1"
     wl_unwashed "All Monitors: Esc ends the wash on output 2" "$OUT2"
+    if [ -n "$idle" ]; then
+        check "the wash's end gives both idle inhibitors back" 2 \
+            "$(wl_requests '^zwp_idle_inhibitor_v1[@#][0-9]+\.destroy\(\)' | grep -c .)"
+    fi
 
     # Dragged by its background, the window moves with the pointer: the compositor moves it,
     # once the program has asked it to on the press. weston keeps the window's offset from
@@ -365,6 +389,10 @@ scaled_output() {
         return 1
     }
     check "output 2's window has the physical size" 1280x768 "${OUT2%%+*}"
+    check "--list-monitors gives each output's mode, placed in the desktop's units" \
+        $'1: 800x600 at 0,0\n2: 1280x768 at 800,0' \
+        "$(env -u DISPLAY QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY="$WL_SOCKET" "$E2E_APP" \
+            --list-monitors 2>"$XH_TMP/list.err")"
     local settings first=0,3,2,2 second=2,2,1,4
     settings=$(xh_tempdir settings)
     write_settings "$settings" "Config(Activate=1)" \
@@ -384,8 +412,64 @@ scaled_output() {
     wl_close "scale 2: Esc while idle ends the program" 0
 }
 
+# sway offers idle inhibition, which weston (10 and 14) does not. It is run on its X11 backend as
+# nobody (it refuses to run as root), with output 2 of 1200x900 at scale 1.5, which Qt alone would
+# list as 1600x1200. --list-monitors gives each output's own pixels, and an unattended wash of all
+# monitors holds an inhibitor on each wash window, seen as inhibit_idle in sway's window tree.
+sway_outputs() {
+    if ! command -v sway >/dev/null; then
+        fail "sway" "not installed (./build.sh test installs it)"
+        return 1
+    fi
+    local run=$XH_TMP/sway-runtime socket
+    chmod o+x "$XH_TMP"
+    mkdir -m 0700 "$run" && chown 65534:65534 "$run" || return 1
+    printf 'output X11-1 mode 1280x720 position 0 0\noutput X11-2 mode 1200x900 position 1280 0 scale 1.5\n' \
+        >"$run/config"
+    xh_spawn sway.log env XDG_RUNTIME_DIR="$run" HOME="$run" WLR_BACKENDS=x11 WLR_X11_OUTPUTS=2 \
+        WLR_RENDERER=pixman setpriv --reuid=65534 --regid=65534 --clear-groups sway -c "$run/config"
+    local sway=$XH_PID
+    if ! xh_poll "$XH_TIMEOUT" compgen -G "$run/sway-ipc.*.sock" >/dev/null ||
+        ! xh_poll "$XH_TIMEOUT" compgen -G "$run/wayland-[0-9]" >/dev/null; then
+        xh_show_log sway.log
+        fail "sway starts with two outputs"
+        return 1
+    fi
+    export SWAYSOCK
+    SWAYSOCK=$(compgen -G "$run/sway-ipc.*.sock")
+    socket=$(compgen -G "$run/wayland-[0-9]")
+    local app=(env -u DISPLAY QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY="$socket" "$E2E_APP")
+    check "sway: --list-monitors gives output 2 at scale 1.5 in its own pixels" \
+        $'1200x900 at 1280,0\n1280x720 at 0,0' \
+        "$("${app[@]}" --list-monitors 2>"$XH_TMP/list.err" | sed 's/^[0-9]*: //' | sort)"
+
+    local settings
+    settings=$(xh_tempdir settings)
+    write_settings "$settings" "Config(Activate=1)" \
+        "AddMonitor(ScanRate=2,BarSize=2,HBars=1,VBars=2)" \
+        "AddMonitor(ScanRate=3,BarSize=1,HBars=2,VBars=1)"
+    APP_LOG=app_sway.log
+    xh_spawn_isolated "$settings" "$APP_LOG" "${app[@]}" --wash all --duration 10m || return 1
+    APP_PID=$XH_PID
+    xh_poll "$XH_TIMEOUT" wl__sway_inhibit_both || xh_show_log "$APP_LOG"
+    check "sway: each wash window holds an idle inhibitor" 2 "$(wl__sway_inhibitors)"
+    # TERM ends the program as a logout does: settings saved, then the signal's own status.
+    local status=0
+    kill -TERM "$APP_PID"
+    xh_wait_exit "$APP_PID" || status=$?
+    [ "$status" -eq 143 ] || xh_show_log "$APP_LOG"
+    check "sway: TERM during the wash ends the program as a logout does" 143 "$status"
+    xh_stop "$sway"
+}
+
+# wl__sway_inhibitors: how many of sway's windows keep the display awake.
+wl__sway_inhibitors() { swaymsg -r -t get_tree 2>/dev/null | grep -c '"inhibit_idle": true'; }
+wl__sway_inhibit_both() { [ "$(wl__sway_inhibitors)" = 2 ]; }
+
 xh_start_xorg 2400x1100+0+0 || exit 1
 e2e_run two_outputs
 [ -n "${WL_WESTON:-}" ] && xh_stop "$WL_WESTON"
 e2e_run scaled_output
+[ -n "${WL_WESTON:-}" ] && xh_stop "$WL_WESTON"
+e2e_run sway_outputs
 e2e_finish

@@ -1,0 +1,51 @@
+#include "wash/idleinhibit.h"
+
+#include "wash/waylandclient.h"
+
+#include <idle-inhibit-unstable-v1-client-protocol.h>
+#include <wayland-client.h>
+
+// The manager, its one inhibitor and the queue they live on stay together for the window's
+// time on screen; the inhibitor goes first, and the compositor hears of it at once.
+class IdleInhibitor::Impl {
+public:
+    explicit Impl(QWindow *window)
+        : Globals(QtWaylandDisplay())
+    {
+        wl_surface *surface = QtWaylandSurface(window);
+        if (!surface)
+            return;
+        const auto managers = Globals.BindAll(&zwp_idle_inhibit_manager_v1_interface, 1);
+        if (managers.isEmpty())
+            return;
+        Manager = reinterpret_cast<zwp_idle_inhibit_manager_v1 *>(managers.first().first);
+        for (qsizetype i = 1; i < managers.size(); ++i)
+            wl_proxy_destroy(managers[i].first);
+        Inhibitor = zwp_idle_inhibit_manager_v1_create_inhibitor(Manager, surface);
+        Globals.Flush();
+    }
+
+    ~Impl()
+    {
+        if (Inhibitor)
+            zwp_idle_inhibitor_v1_destroy(Inhibitor);
+        if (Manager)
+            zwp_idle_inhibit_manager_v1_destroy(Manager);
+        Globals.Flush();
+    }
+
+    Impl(const Impl &) = delete;
+    Impl &operator=(const Impl &) = delete;
+
+private:
+    WaylandGlobals Globals;
+    zwp_idle_inhibit_manager_v1 *Manager = nullptr;
+    zwp_idle_inhibitor_v1 *Inhibitor = nullptr;
+};
+
+IdleInhibitor::IdleInhibitor(QWindow *window)
+    : d(std::make_unique<Impl>(window))
+{
+}
+
+IdleInhibitor::~IdleInhibitor() = default;

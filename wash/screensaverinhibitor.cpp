@@ -1,0 +1,40 @@
+#include "wash/screensaverinhibitor.h"
+
+#include "wash/screensaverinhibition.h"
+
+ScreenSaverInhibitor::ScreenSaverInhibitor(QObject *parent)
+    : QObject(parent)
+    , d(MakeScreenSaverInhibition())
+{
+}
+
+ScreenSaverInhibitor::~ScreenSaverInhibitor()
+{
+    Release();
+}
+
+void ScreenSaverInhibitor::Inhibit(const QString &reason)
+{
+    if (Wanted)
+        return;
+    Wanted = true;
+    d->Ask(reason);
+}
+
+void ScreenSaverInhibitor::Release()
+{
+    if (!Wanted)
+        return;
+    Wanted = false;
+    d->GiveBack();
+}
+
+bool ScreenSaverInhibitor::isInhibited() const
+{
+    return Wanted;
+}
+
+bool ScreenSaverInhibitor::isGranted() const
+{
+    return d->isGranted();
+}
