@@ -9,15 +9,10 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build=${1:?usage: measure_wash_cpu.sh BUILD_DIR [SECONDS] [HBARS VBARS]}
 seconds=${2:-30}
 bars=(--bars "${3:-1}" "${4:-0}")
-washcpu=$build/bench/washcpu
-[ -x "$washcpu" ] || {
-    echo "measure_wash_cpu.sh: $washcpu is not built" >&2
-    exit 1
-}
-
-# shellcheck source=../tests/e2e/xharness.sh
-source "$here/../tests/e2e/xharness.sh"
-xh_start_xorg 1920x1080+0+0 1280x1024+1920+0
+# shellcheck source=benchlib.sh
+source "$here/benchlib.sh"
+washcpu=$(bench_tool "$build" washcpu)
+bench_start_xorg
 
 server_ticks() { awk '{ print $14 + $15 }' "/proc/$XH_SERVER_PID/stat"; }
 hz=$(getconf CLK_TCK)

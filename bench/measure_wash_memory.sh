@@ -10,13 +10,8 @@ build=${1:?usage: measure_wash_memory.sh BUILD_DIR [CYCLES] [TICKS] [WRAPPER...]
 cycles=${2:-1000}
 ticks=${3:-100000}
 shift $(($# < 3 ? $# : 3))
-washmemory=$build/bench/washmemory
-[ -x "$washmemory" ] || {
-    echo "measure_wash_memory.sh: $washmemory is not built" >&2
-    exit 1
-}
-
-# shellcheck source=../tests/e2e/xharness.sh
-source "$here/../tests/e2e/xharness.sh"
-xh_start_xorg 1920x1080+0+0 1280x1024+1920+0
+# shellcheck source=benchlib.sh
+source "$here/benchlib.sh"
+washmemory=$(bench_tool "$build" washmemory)
+bench_start_xorg
 "$@" "$washmemory" "$cycles" "$ticks" # it keeps its settings in a temporary folder
