@@ -48,18 +48,16 @@ void TFormMover::Release(Qt::MouseButton button)
 // The handles' own mouse behaviour gives way to the move.
 bool TFormMover::eventFilter(QObject *, QEvent *event)
 {
-    const auto *mouse = static_cast<QMouseEvent *>(event);
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-        Press(mouse->globalPosition().toPoint(), mouse->button());
-        return true;
-    case QEvent::MouseMove:
-        Move(mouse->globalPosition().toPoint());
-        return true;
-    case QEvent::MouseButtonRelease:
-        Release(mouse->button());
-        return true;
-    default:
+    const auto type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove &&
+        type != QEvent::MouseButtonRelease)
         return false;
-    }
+    const auto *mouse = static_cast<QMouseEvent *>(event);
+    if (type == QEvent::MouseButtonPress)
+        Press(mouse->globalPosition().toPoint(), mouse->button());
+    else if (type == QEvent::MouseMove)
+        Move(mouse->globalPosition().toPoint());
+    else
+        Release(mouse->button());
+    return true;
 }
