@@ -10,7 +10,9 @@ import pyatspi
 
 
 def describe(o):
-    line = '%s "%s"' % (o.getRoleName(), o.name)
+    # The role by its number: newer AT-SPI libraries call ROLE_PUSH_BUTTON "button".
+    role = "push button" if o.getRole() == pyatspi.ROLE_PUSH_BUTTON else o.getRoleName()
+    line = '%s "%s"' % (role, o.name)
     line += " focusable" if o.getState().contains(pyatspi.STATE_FOCUSABLE) else ""
     labels = [r.getTarget(0) for r in o.getRelationSet()
               if r.getRelationType() == pyatspi.RELATION_LABELLED_BY]
