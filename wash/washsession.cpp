@@ -166,8 +166,10 @@ void TWashSession::MonitorsChanged()
                 OpenWashWindow(i);
         }
     }
-    for (TWashForm *form : std::as_const(*WashWindowList))
-        form->KeepOnTop();
+    for (TWashForm *form : std::as_const(*WashWindowList)) {
+        if (form->Tag >= 0) // a window whose monitor went closes by itself
+            form->KeepOnTop();
+    }
 }
 
 void TWashSession::Tick()
