@@ -1,0 +1,6 @@
+#include "wash/lockwatch.h"
+
+TLockWatch::TLockWatch(QObject *parent)
+    : QObject(parent)
+{
+}
