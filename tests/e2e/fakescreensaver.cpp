@@ -1,6 +1,8 @@
 // A stand-in for the desktop's screen saver on the session bus: grants every Inhibit a new
 // cookie and prints each call on standard output ("Inhibit 1", "UnInhibit 1"), so that a test
 // sees whether the program releases what it asked for. Prints "ready" once it owns its name.
+// SetActive(b), called by the test, plays the screen saver or lock engaging (true) or letting go:
+// GetActive then answers b, and ActiveChanged(b) goes out.
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -25,8 +27,22 @@ public slots:
         std::fflush(stdout);
     }
 
+    Q_SCRIPTABLE bool GetActive() { return active; }
+
+    Q_SCRIPTABLE void SetActive(bool on)
+    {
+        active = on;
+        std::printf("SetActive %d\n", on ? 1 : 0);
+        std::fflush(stdout);
+        emit ActiveChanged(on);
+    }
+
+signals:
+    Q_SCRIPTABLE void ActiveChanged(bool on);
+
 private:
     uint lastCookie = 0;
+    bool active = false;
 };
 
 int main(int argc, char *argv[])
@@ -35,7 +51,8 @@ int main(int argc, char *argv[])
     FakeScreenSaver saver;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &saver,
-                            QDBusConnection::ExportScriptableSlots) ||
+                            QDBusConnection::ExportScriptableSlots |
+                                QDBusConnection::ExportScriptableSignals) ||
         !bus.registerService(QStringLiteral("org.freedesktop.ScreenSaver"))) {
         std::fprintf(stderr, "fakescreensaver: cannot serve on the session bus\n");
         return 1;
