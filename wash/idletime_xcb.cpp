@@ -46,6 +46,15 @@ std::unique_ptr<IdleTimeSource> PlatformIdleTime()
     const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
     if (!extension || !extension->present || !screen)
         return nullptr;
+    // XWayland counts only the input that goes to X programs: a wash would start while the
+    // user types into a Wayland window.
+    static constexpr char XWayland[] = "XWAYLAND";
+    xcb_query_extension_reply_t *xwayland = xcb_query_extension_reply(
+        connection, xcb_query_extension(connection, sizeof XWayland - 1, XWayland), nullptr);
+    const bool underWayland = !xwayland || xwayland->present;
+    std::free(xwayland);
+    if (underWayland)
+        return nullptr;
     auto source = std::make_unique<XcbIdleTime>(connection, screen->root);
     if (!source->IdleMilliseconds())
         return nullptr;
