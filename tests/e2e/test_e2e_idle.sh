@@ -4,8 +4,9 @@
 # desktop has had no input for 3 s, then washes the monitor with its stored settings; a mouse move
 # ends the wash and the program waits again, and the next idle period washes again. The wash never
 # asks the screen saver to hold back (the stand-in on the private session bus logs every call), and
-# the screen saver engaging ends it; none starts while the screen saver runs. SIGTERM then ends the
-# program with the settings saved.
+# the screen saver engaging ends it; none starts while the screen saver runs. The login manager's
+# lock hint on the session (a stand-in on a private system bus) ends a wash as well. SIGTERM then
+# ends the program with the settings saved.
 #
 #   test_e2e_idle.sh PROGRAM E2E_MATCHFRAME FAKESCREENSAVER   (exit 77: skipped, not root)
 set -euo pipefail
@@ -23,6 +24,16 @@ saver_active() {
     dbus-send --session --print-reply --dest=org.freedesktop.ScreenSaver \
         /org/freedesktop/ScreenSaver org.freedesktop.ScreenSaver.SetActive "boolean:$1" >/dev/null
 }
+
+# session_locked true|false: the stand-in login manager's session is locked or unlocked.
+session_locked() {
+    dbus-send --system --print-reply --dest=org.freedesktop.login1 \
+        /org/freedesktop/login1/session/_1 org.freedesktop.login1.Session.SetLockedHint \
+        "boolean:$1" >/dev/null
+}
+
+# ends_soon WHAT: the wash windows go within 3 s, long before the wash's own time is up.
+ends_soon() { XH_TIMEOUT=3 wait_wash_windows "$1" ""; }
 
 alive() { xh__alive "$APP_PID" && echo running || echo ended; }
 
@@ -42,7 +53,7 @@ idle_washes() {
     wait_match "the wash shows the monitor's stored settings" "$washed"
 
     xh_move 500 400
-    wait_wash_windows "a mouse move ends the wash" "" || return 1
+    ends_soon "a mouse move ends the wash" || return 1
     check "the program keeps running" running "$(alive)"
     sleep 1.5
     check "no wash before a new idle period" "" "$(wash_windows)"
@@ -51,12 +62,14 @@ idle_washes() {
     check "the wash holds nothing back: no Inhibit" 0 "$(grep -c '^Inhibit' "$XH_TMP/$SAVER_LOG" || true)"
 
     saver_active true
-    wait_wash_windows "the screen saver engaging ends the wash" "" || return 1
+    ends_soon "the screen saver engaging ends the wash" || return 1
     xh_move 600 500
     sleep 4.5
     check "no wash while the screen saver runs, however idle" "" "$(wash_windows)"
     saver_active false
     wait_wash_windows "once it lets go, an idle period washes again" "$monitor" || return 1
+    session_locked true
+    ends_soon "the session's lock hint ends the wash" || return 1
 
     kill -s TERM "$APP_PID"
     local status=0
@@ -71,6 +84,19 @@ SAVER_LOG=saver.log
 xh_spawn "$SAVER_LOG" "$saver"
 xh_wait_output "$SAVER_LOG" "^ready$" || {
     fail "the stand-in screen saver serves" "$(cat "$XH_TMP/$SAVER_LOG")"
+    e2e_finish
+    exit 1
+}
+# The system bus, private too, with the stand-in login manager on it.
+SYSTEM_BUS_LOG=system-bus.log
+xh_spawn "$SYSTEM_BUS_LOG" dbus-daemon --session --nofork --nopidfile --print-address=1
+xh_wait_output "$SYSTEM_BUS_LOG" "^unix:" || exit 1
+DBUS_SYSTEM_BUS_ADDRESS=$(head -n 1 "$XH_TMP/$SYSTEM_BUS_LOG")
+export DBUS_SYSTEM_BUS_ADDRESS
+LOGIN_LOG=login.log
+xh_spawn "$LOGIN_LOG" "$saver" login1
+xh_wait_output "$LOGIN_LOG" "^ready$" || {
+    fail "the stand-in login manager serves" "$(cat "$XH_TMP/$LOGIN_LOG")"
     e2e_finish
     exit 1
 }
