@@ -48,16 +48,19 @@ void TFormMover::Release(Qt::MouseButton button)
 // The handles' own mouse behaviour gives way to the move.
 bool TFormMover::eventFilter(QObject *, QEvent *event)
 {
-    const auto *mouse = static_cast<QMouseEvent *>(event);
+    // Only a mouse event may be taken as one: the handles see every other kind too.
+    const auto mouse = [event] {
+        return static_cast<QMouseEvent *>(event);
+    };
     switch (event->type()) {
     case QEvent::MouseButtonPress:
-        Press(mouse->globalPosition().toPoint(), mouse->button());
+        Press(mouse()->globalPosition().toPoint(), mouse()->button());
         return true;
     case QEvent::MouseMove:
-        Move(mouse->globalPosition().toPoint());
+        Move(mouse()->globalPosition().toPoint());
         return true;
     case QEvent::MouseButtonRelease:
-        Release(mouse->button());
+        Release(mouse()->button());
         return true;
     default:
         return false;
