@@ -9,7 +9,7 @@
 namespace {
 
 const QString Usage = QStringLiteral("Usage: glowsweep-wizard [--wash all|N] [--duration D] "
-                                     "[--list-monitors] [-h|--help] [--version]");
+                                     "[--when-idle D] [--list-monitors] [-h|--help] [--version]");
 const QString ExitStatusText = QStringLiteral(
     "\nExit status: 0 on success, 1 when a timed close could not save the settings,\n"
     "2 for arguments that cannot be used.\n");
@@ -62,7 +62,13 @@ TCommandLine ParseCommandLine(const QStringList &arguments)
         QStringLiteral("duration"),
         QStringLiteral("End every wash after D: a number with the unit s, m or h, such as 90s, "
                        "30m or 1.5h; a bare number means minutes. With --wash, the program "
-                       "closes when the time is up."),
+                       "closes when the time is up; with --when-idle, it waits again."),
+        QStringLiteral("D"));
+    const QCommandLineOption whenIdle(
+        QStringLiteral("when-idle"),
+        QStringLiteral("With --wash: show no window, and wash each time the desktop has had no "
+                       "input for D (at least 1s), until a key, a click, a mouse move or the "
+                       "screen lock ends the wash. Never keeps the screen from locking."),
         QStringLiteral("D"));
     const QCommandLineOption listMonitors(
         QStringLiteral("list-monitors"),
@@ -71,7 +77,7 @@ TCommandLine ParseCommandLine(const QStringList &arguments)
                                   QStringLiteral("Print this help, then exit."));
     const QCommandLineOption version(QStringLiteral("version"),
                                      QStringLiteral("Print the program's version, then exit."));
-    parser.addOptions({wash, duration, listMonitors, help, version});
+    parser.addOptions({wash, duration, whenIdle, listMonitors, help, version});
 
     TCommandLine result;
     const auto fail = [&result](const QString &message) {
@@ -86,7 +92,7 @@ TCommandLine ParseCommandLine(const QStringList &arguments)
     if (!parser.positionalArguments().isEmpty())
         return fail(QStringLiteral("Unexpected argument '%1'.")
                         .arg(parser.positionalArguments().constFirst()));
-    for (const QCommandLineOption *once : {&wash, &duration})
+    for (const QCommandLineOption *once : {&wash, &duration, &whenIdle})
         if (parser.values(*once).size() > 1)
             return fail(QStringLiteral("The option --%1 is given more than once.")
                             .arg(once->names().constFirst()));
@@ -131,6 +137,16 @@ TCommandLine ParseCommandLine(const QStringList &arguments)
             return fail(QStringLiteral("Invalid duration '%1': give a positive number with the "
                                        "unit s, m or h, such as 90s, 30m or 1.5h.")
                             .arg(value));
+    }
+    if (parser.isSet(whenIdle)) {
+        const QString value = parser.value(whenIdle);
+        result.whenIdle = ParseDuration(value);
+        if (!result.whenIdle || *result.whenIdle < 1000)
+            return fail(QStringLiteral("Invalid idle time '%1' for --when-idle: give at least "
+                                       "1s, such as 90s, 5m or 1h.")
+                            .arg(value));
+        if (!result.wash)
+            return fail(QStringLiteral("--when-idle needs --wash: give the monitors to wash."));
     }
     if (parser.isSet(listMonitors))
         result.action = TCommandLine::Action::ListMonitors;

@@ -44,6 +44,9 @@ struct TCommandLine {
     std::optional<int> wash;
     /// --duration in milliseconds: every wash of this run ends after it.
     std::optional<int64_t> duration;
+    /// --when-idle in milliseconds: wash whenever the session has had no input for so long,
+    /// instead of at once (needs --wash).
+    std::optional<int64_t> whenIdle;
 };
 
 /// Parses the program's arguments, the program's name first. Malformed arguments give Fail

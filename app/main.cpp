@@ -10,7 +10,11 @@
 #include "ui/gswmainunit.h"
 #include "ui/imagewidget.h"
 #include "ui/pictures.h"
+#include "wash/idletime.h"
+#include "wash/idlewatch.h"
+#include "wash/lockwatch.h"
 #include "wash/screensaverinhibitor.h"
+#include "wash/washsession.h"
 
 #include <QScreen>
 #include <QTimer>
@@ -69,6 +73,13 @@ int main(int argc, char *argv[])
         Print(stdout, ListMonitors(monitors));
         return 0;
     }
+    std::unique_ptr<IdleTimeSource> idleTime;
+    if (commandLine.whenIdle) {
+        idleTime = PlatformIdleTime();
+        if (!idleTime)
+            return BadArguments(QStringLiteral("this desktop does not tell how long it has been "
+                                               "idle, so --when-idle cannot be used."));
+    }
 
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.kestrion.GlowsweepWizard"));
     QApplication::setWindowIcon(ProgramIcon());
@@ -90,8 +101,31 @@ int main(int argc, char *argv[])
                          QApplication::exit(0);
                      });
 
-    mainForm->show();
-    if (commandLine.wash) {
+    if (commandLine.whenIdle) {
+        // No window until the desktop is idle; the program ends by a signal or at logout.
+        QApplication::setQuitOnLastWindowClosed(false);
+        TWashSession *session = mainForm->Session;
+        session->KeepAwake = false; // the screen saver and the lock come first
+        auto *watch = new TIdleWatch(std::move(idleTime), *commandLine.whenIdle, SteadyClock(),
+                                     mainForm.get());
+        auto *lock = new TLockWatch(mainForm.get());
+        QObject::connect(lock, &TLockWatch::lockedChanged, watch, &TIdleWatch::SetLocked);
+        QObject::connect(
+            watch, &TIdleWatch::washDue, session, [session, monitor = *commandLine.wash] {
+                if (!WashActive)
+                    session->BeginWash(
+                        monitor == TCommandLine::AllMonitors ? TWashSession::AllMonitors : monitor);
+            });
+        QObject::connect(watch, &TIdleWatch::washOver, session, [session] {
+            if (WashActive)
+                session->EndWash();
+        });
+        QObject::connect(session, &TWashSession::washEnds, watch, &TIdleWatch::WashEnded);
+        watch->Start();
+    } else {
+        mainForm->show();
+    }
+    if (commandLine.wash && !commandLine.whenIdle) {
         TGswMainForm *form = mainForm.get();
         QTimer::singleShot(
             0, form, [form, monitor = *commandLine.wash] { form->StartUnattendedWash(monitor); });

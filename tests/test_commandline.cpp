@@ -56,6 +56,23 @@ TEST(ParseCommandLine, ActionsValuesAndOneLineErrors)
         {{"--duration", "-5m", "--help"}, A::Help, {}, {}, "Exit status"},
         {{"--duration", "-5m"}, A::Fail, {}, {}, "'-5m'"},
         {{"stray"}, A::Fail, {}, {}, "'stray'"},
+        {{"--wash", "1", "--when-idle", "5s", "--duration", "20s"}, A::Run, 0, 20'000, ""},
+        {{"--when-idle", "5m"}, A::Fail, {}, {}, "--when-idle needs --wash"},
+        {{"--wash", "all", "--when-idle", "0.9s"},
+         A::Fail,
+         TCommandLine::AllMonitors,
+         {},
+         "'0.9s'"},
+        {{"--wash", "all", "--when-idle", "soon"},
+         A::Fail,
+         TCommandLine::AllMonitors,
+         {},
+         "'soon'"},
+        {{"--wash", "all", "--when-idle", "1", "--when-idle", "2"},
+         A::Fail,
+         {},
+         {},
+         "--when-idle is given more than once"},
     };
     for (const auto &row : rows) {
         const QStringList arguments = QStringList{QStringLiteral("glowsweep-wizard")} + row.args;
@@ -70,6 +87,8 @@ TEST(ParseCommandLine, ActionsValuesAndOneLineErrors)
         }
     }
     EXPECT_EQ(ParseCommandLine({}).action, A::Run); // started with no program name at all
+    EXPECT_EQ(ParseCommandLine({"gsw", "--wash", "all", "--when-idle", "1s"}).whenIdle, 1000);
+    EXPECT_EQ(ParseCommandLine({"gsw", "--wash", "all"}).whenIdle, std::nullopt);
 }
 
 TEST(CheckWashMonitor, OnlyMonitorsTheDesktopHas)

@@ -10,6 +10,8 @@
 
 #include "ui/imagewidget.h"
 #include "ui/updown.h"
+#include "wash/idletime.h"
+#include "wash/idlewatch.h"
 #include "wash/renderbars.h"
 #include "wash/screensaverinhibitor.h"
 #include "wash/washunit.h"
@@ -37,6 +39,26 @@ public:
     int taken = 0;
     int released = 0;
     bool held = false;
+};
+
+/// Idle time counted on a test's clock from the last input it was told of.
+class FakeIdleTime : public IdleTimeSource {
+public:
+    FakeIdleTime(const int64_t &now, const int64_t &lastInput, const bool &answers)
+        : Now(now)
+        , LastInput(lastInput)
+        , Answers(answers)
+    {
+    }
+    std::optional<int64_t> IdleMilliseconds() override
+    {
+        return Answers ? std::optional<int64_t>(Now - LastInput) : std::nullopt;
+    }
+
+private:
+    const int64_t &Now;
+    const int64_t &LastInput;
+    const bool &Answers;
 };
 
 class TestWashSession : public QObject {
@@ -500,6 +522,76 @@ private slots:
         QCOMPARE(LiveWashWindows(), before);
         QCOMPARE(form->children().size(), children);
         ExpectIdle();
+    }
+
+    // A wash that lets the screen lock asks neither the screen saver nor the compositor.
+    void aWashThatLetsTheScreenSleepKeepsNothingAwake()
+    {
+        form->Session->KeepAwake = false;
+        form->Session->BeginWash(TWashSession::AllMonitors);
+        QCOMPARE(WashWindowList->size(), 3);
+        for (const TWashForm *wash : std::as_const(*WashWindowList))
+            QVERIFY(!wash->KeepAwake);
+        QCOMPARE(inhibitor->taken, 0);
+        form->Session->EndWash();
+        ExpectIdle();
+    }
+
+    // The idle watch on a 5 s delay, driven step by step: at each step the clock is set, one
+    // event happens, and the watch then washes or not. Input: the last input moves to now;
+    // Poll: one reading; Lock/Unlock: the screen lock; TimeUp: the wash ended by itself;
+    // Mute: the readings fail from now on.
+    void theIdleWatchWashesOncePerAbsence_data()
+    {
+        QTest::addColumn<QString>("script"); // "time event washing" steps, ';' between
+        QTest::newRow("a full idle delay washes")
+            << "0 Input 0; 4999 Poll 0; 5000 Poll 1; 9000 Poll 1";
+        QTest::newRow("input ends the wash; the next idle delay washes again")
+            << "5000 Poll 1; 6000 Input 1; 6100 Poll 0; 10999 Poll 0; 11000 Poll 1";
+        QTest::newRow("a wash that ran to its end needs new input")
+            << "5000 Poll 1; 25000 TimeUp 0; 60000 Poll 0; 61000 Input 0; 66000 Poll 1";
+        QTest::newRow("no wash while locked; the lock ends one and the unlock is no input")
+            << "0 Lock 0; 9000 Poll 0; 9000 Unlock 0; 9000 Poll 1; 10000 Lock 0; 11000 Unlock 0; "
+               "30000 Poll 0; 31000 Input 0; 36000 Poll 1";
+        QTest::newRow("failed readings change nothing")
+            << "5000 Poll 1; 5000 Mute 1; 6000 Input 1; 7000 Poll 1";
+    }
+
+    void theIdleWatchWashesOncePerAbsence()
+    {
+        QFETCH(QString, script);
+        int64_t clock = 0;
+        int64_t lastInput = 0;
+        bool answers = true;
+        TIdleWatch watch(std::make_unique<FakeIdleTime>(clock, lastInput, answers), 5000,
+                         [&clock] { return clock; });
+        int due = 0;
+        int over = 0;
+        connect(&watch, &TIdleWatch::washDue, this, [&due] { ++due; });
+        connect(&watch, &TIdleWatch::washOver, this, [&over] { ++over; });
+        for (const QString &step : script.split(u';')) {
+            const QStringList part = step.simplified().split(u' ');
+            const bool before = watch.IsWashing();
+            const int dueBefore = due;
+            const int overBefore = over;
+            clock = part[0].toLongLong();
+            const QString event = part[1];
+            if (event == QLatin1String("Input"))
+                lastInput = clock;
+            else if (event == QLatin1String("Poll"))
+                watch.Poll();
+            else if (event == QLatin1String("Lock") || event == QLatin1String("Unlock"))
+                watch.SetLocked(event == QLatin1String("Lock"));
+            else if (event == QLatin1String("TimeUp"))
+                watch.WashEnded();
+            else
+                answers = false;
+            const bool after = watch.IsWashing();
+            QVERIFY2(after == (part[2] == QLatin1String("1")), qPrintable(step));
+            // Every start and every end the watch decides on is asked for, once.
+            QCOMPARE(due - dueBefore, int(!before && after));
+            QCOMPARE(over - overBefore, int(before && !after && event != QLatin1String("TimeUp")));
+        }
     }
 };
 

@@ -86,7 +86,8 @@ void TWashSession::StartWash(int target)
     }
     if (WashWindowList->isEmpty())
         return;
-    Inhibitor->Inhibit(QStringLiteral("A Glowsweep wash is running"));
+    if (KeepAwake)
+        Inhibitor->Inhibit(QStringLiteral("A Glowsweep wash is running"));
     if (WashDuration) {
         Deadline = Clock() + *WashDuration;
         EndTimer->start(static_cast<int>(std::clamp<int64_t>(*WashDuration, 0, INT_MAX)));
@@ -100,6 +101,7 @@ void TWashSession::OpenWashWindow(int index)
         return;
     auto *form = new TWashForm(Owner);
     form->Tag = index;
+    form->KeepAwake = KeepAwake;
     connect(form, &TWashForm::keyDown, this, &TWashSession::keyDown);
     connect(form, &TWashForm::clicked, this, &TWashSession::clicked);
     connect(form, &TWashForm::released, this, &TWashSession::WashWindowReleased);

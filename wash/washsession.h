@@ -42,6 +42,8 @@ public:
     /// Every wash of this run ends by itself after this many milliseconds; empty: a wash runs
     /// until it is stopped.
     std::optional<int64_t> WashDuration;
+    /// False: a wash lets the screen saver and the lock engage as if no wash ran.
+    bool KeepAwake = true;
 
     /// Starts a wash of monitor `target` (an index) or of AllMonitors: WashActive, then
     /// washBegins, then StartWash. `unattended`: when its time is up, unattendedTimeUp is

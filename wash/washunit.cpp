@@ -118,7 +118,8 @@ void TWashForm::ShowOnMonitor(QScreen *screen, const QRect &monitorRect)
         setGeometry(monitorRect);
         showFullScreen();
         KeepOnMonitor();
-        Inhibitor = std::make_unique<IdleInhibitor>(windowHandle());
+        if (KeepAwake)
+            Inhibitor = std::make_unique<IdleInhibitor>(windowHandle());
     } else {
         setGeometry(monitorRect);
         show();

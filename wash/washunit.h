@@ -27,6 +27,9 @@ public:
 
     /// Index of the window's MonitorSettings record; set before the window is shown.
     int Tag = 0;
+    /// False: the window does not ask a Wayland compositor to keep the display awake; set
+    /// before the window is shown.
+    bool KeepAwake = true;
 
     /// Shows the window over `monitorRect`, the full rectangle of `screen`, running FormShow,
     /// titled for the monitor numbered Tag + 1.

@@ -1,10 +1,18 @@
 // A stand-in for the desktop's screen saver on the session bus: grants every Inhibit a new
 // cookie and prints each call on standard output ("Inhibit 1", "UnInhibit 1"), so that a test
 // sees whether the program releases what it asked for. Prints "ready" once it owns its name.
+// SetActive(b), called by the test, plays the screen saver or lock engaging (true) or letting go:
+// GetActive then answers b, and ActiveChanged(b) goes out.
+//
+// "fakescreensaver login1" stands in for the login manager on the system bus instead: one
+// session, whose LockedHint the test sets with SetLockedHint, as a lock screen would.
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QObject>
+#include <QVariantMap>
 #include <cstdio>
 
 class FakeScreenSaver : public QObject {
@@ -25,17 +33,86 @@ public slots:
         std::fflush(stdout);
     }
 
+    Q_SCRIPTABLE bool GetActive() { return active; }
+
+    Q_SCRIPTABLE void SetActive(bool on)
+    {
+        active = on;
+        std::printf("SetActive %d\n", on ? 1 : 0);
+        std::fflush(stdout);
+        emit ActiveChanged(on);
+    }
+
+signals:
+    Q_SCRIPTABLE void ActiveChanged(bool on);
+
 private:
     uint lastCookie = 0;
+    bool active = false;
+};
+
+class FakeLoginSession : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Session")
+    Q_PROPERTY(bool LockedHint MEMBER locked SCRIPTABLE true)
+
+public:
+    static inline const QString Path = QStringLiteral("/org/freedesktop/login1/session/_1");
+
+public slots:
+    Q_SCRIPTABLE void SetLockedHint(bool on)
+    {
+        locked = on;
+        std::printf("SetLockedHint %d\n", on ? 1 : 0);
+        std::fflush(stdout);
+        QDBusMessage changed =
+            QDBusMessage::createSignal(Path, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                       QStringLiteral("PropertiesChanged"));
+        changed << QStringLiteral("org.freedesktop.login1.Session")
+                << QVariantMap{{QStringLiteral("LockedHint"), on}} << QStringList();
+        QDBusConnection::systemBus().send(changed);
+    }
+
+private:
+    bool locked = false;
+};
+
+class FakeLoginManager : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
+
+public slots:
+    Q_SCRIPTABLE QDBusObjectPath GetSession(const QString &)
+    {
+        return QDBusObjectPath(FakeLoginSession::Path);
+    }
 };
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    if (argc > 1 && QByteArray(argv[1]) == "login1") {
+        FakeLoginManager manager;
+        FakeLoginSession session;
+        QDBusConnection bus = QDBusConnection::systemBus();
+        if (!bus.registerObject(QStringLiteral("/org/freedesktop/login1"), &manager,
+                                QDBusConnection::ExportScriptableSlots) ||
+            !bus.registerObject(FakeLoginSession::Path, &session,
+                                QDBusConnection::ExportScriptableSlots |
+                                    QDBusConnection::ExportScriptableProperties) ||
+            !bus.registerService(QStringLiteral("org.freedesktop.login1"))) {
+            std::fprintf(stderr, "fakescreensaver: cannot serve on the system bus\n");
+            return 1;
+        }
+        std::printf("ready\n");
+        std::fflush(stdout);
+        return QCoreApplication::exec();
+    }
     FakeScreenSaver saver;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &saver,
-                            QDBusConnection::ExportScriptableSlots) ||
+                            QDBusConnection::ExportScriptableSlots |
+                                QDBusConnection::ExportScriptableSignals) ||
         !bus.registerService(QStringLiteral("org.freedesktop.ScreenSaver"))) {
         std::fprintf(stderr, "fakescreensaver: cannot serve on the session bus\n");
         return 1;

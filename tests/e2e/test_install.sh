@@ -34,6 +34,7 @@ expected=(
     "$prefix/share/doc/glowsweep-wizard/copyright"
     "$prefix/share/man/man1/glowsweep-wizard.1.gz"
     "$prefix/share/glowsweep-wizard/help.html"
+    "$prefix/share/glowsweep-wizard/glowsweep-wizard-idle.desktop"
     "$prefix/share/icons/hicolor/scalable/apps/$id.svg"
     "$prefix/share/metainfo/$id.metainfo.xml"
     "/var/lib/Glowsweep Wizard/"
@@ -52,7 +53,8 @@ check "settings folder mode: every user writes, no sticky bit" 777 \
 
 desktop=$share/applications/$id.desktop
 metainfo=$share/metainfo/$id.metainfo.xml
-check "desktop-file-validate" "" "$(desktop-file-validate "$desktop" 2>&1)"
+idle_desktop=$share/glowsweep-wizard/glowsweep-wizard-idle.desktop
+check "desktop-file-validate" "" "$(desktop-file-validate "$desktop" "$idle_desktop" 2>&1)"
 check "appstreamcli validate" 0 "$(appstreamcli validate --no-net "$metainfo" >/dev/null 2>&1; echo $?)"
 tree_log=$(appstreamcli validate-tree --no-net "$stage$prefix" 2>&1) && tree_status=0 || tree_status=$?
 check "appstreamcli validate-tree" 0 "$tree_status"

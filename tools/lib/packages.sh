@@ -5,7 +5,7 @@
 # What building and running the program needs.
 run_packages=(
     cmake g++ make pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libxcb1-dev
+    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libxcb1-dev libxcb-screensaver0-dev
     qt6-wayland
     libwayland-dev libwayland-bin wayland-protocols qt6-base-private-dev
 )

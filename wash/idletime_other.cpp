@@ -1,0 +1,6 @@
+#include "wash/idletime.h"
+
+std::unique_ptr<IdleTimeSource> PlatformIdleTime()
+{
+    return nullptr;
+}
