@@ -46,7 +46,7 @@ public:
     bool KeepAwake = true;
 
     /// Starts a wash of monitor `target` (an index) or of AllMonitors: WashActive, then
-    /// washBegins, then StartWash. `unattended`: when its time is up, unattendedTimeUp is
+    /// washBegins, then StartWash. `unattended`: when its time is up, unattendedOver is
     /// emitted instead of the wash just ending. A wash that could open no window ends at once.
     void BeginWash(int target, bool unattended = false);
     /// Ends the running wash: WashActive cleared, washEnds, then StopWash.
