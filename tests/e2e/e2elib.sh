@@ -59,6 +59,18 @@ e2e_begin() {
     e2e_init "${1:-}" "${2:-}"
 }
 
+# saver_start PROGRAM: starts the stand-in screen saver (fakescreensaver.cpp) on the session bus,
+# logging to SAVER_LOG; a stand-in that does not serve ends the script as a failure.
+saver_start() {
+    SAVER_LOG=saver.log
+    xh_spawn "$SAVER_LOG" "$1"
+    xh_wait_output "$SAVER_LOG" "^ready$" || {
+        fail "the stand-in screen saver serves" "$(cat "$XH_TMP/$SAVER_LOG")"
+        e2e_finish
+        exit 1
+    }
+}
+
 # --- settings files ------------------------------------------------------------------------------
 
 # write_settings FOLDER LINE...: the settings file as the program writes it: FF FE, then UTF-16LE

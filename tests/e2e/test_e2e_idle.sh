@@ -80,13 +80,7 @@ idle_washes() {
 }
 
 xh_start_xvfb 1024x768 || exit 1
-SAVER_LOG=saver.log
-xh_spawn "$SAVER_LOG" "$saver"
-xh_wait_output "$SAVER_LOG" "^ready$" || {
-    fail "the stand-in screen saver serves" "$(cat "$XH_TMP/$SAVER_LOG")"
-    e2e_finish
-    exit 1
-}
+saver_start "$saver"
 # The system bus, private too, with the stand-in login manager on it.
 SYSTEM_BUS_LOG=system-bus.log
 xh_spawn "$SYSTEM_BUS_LOG" dbus-daemon --session --nofork --nopidfile --print-address=1

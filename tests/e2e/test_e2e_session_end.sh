@@ -81,13 +81,7 @@ run_row() {
 }
 
 xh_start_xvfb 1024x768 || exit 1
-SAVER_LOG=saver.log
-xh_spawn "$SAVER_LOG" "$saver"
-xh_wait_output "$SAVER_LOG" "^ready$" || {
-    fail "the stand-in screen saver serves" "$(cat "$XH_TMP/$SAVER_LOG")"
-    e2e_finish
-    exit 1
-}
+saver_start "$saver"
 for row in "${rows[@]}"; do
     e2e_run run_row "$row"
 done
