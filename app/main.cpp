@@ -135,7 +135,7 @@ int main(int argc, char *argv[])
     ArmDisplayLoss([form = mainForm.get()] {
         Print(stderr, QStringLiteral("glowsweep-wizard: the display connection was lost\n"));
         for (ScreenSaverInhibitor *inhibitor : form->findChildren<ScreenSaverInhibitor *>())
-            inhibitor->Release();
+            inhibitor->ReleaseNow();
         try {
             form->SaveSettings();
         } catch (const SettingsFileError &e) {

@@ -15,6 +15,9 @@ public:
     /// True while the desktop holds what was asked; where it grants on the spot, from Ask to
     /// GiveBack.
     virtual bool isGranted() const = 0;
+    /// Waits, briefly, until what was sent has reached the desktop: the program is about to end
+    /// at once.
+    virtual void Flush() {}
 };
 
 /// This platform's.

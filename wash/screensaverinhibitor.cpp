@@ -29,6 +29,12 @@ void ScreenSaverInhibitor::Release()
     d->GiveBack();
 }
 
+void ScreenSaverInhibitor::ReleaseNow()
+{
+    Release();
+    d->Flush();
+}
+
 bool ScreenSaverInhibitor::isInhibited() const
 {
     return Wanted;

@@ -22,6 +22,9 @@ public:
     /// `reason` is shown by desktops that list what keeps them awake.
     virtual void Inhibit(const QString &reason);
     virtual void Release();
+    /// Release, for a program that ends at once: waits, for a second at most, until the desktop
+    /// has the message.
+    void ReleaseNow();
     /// True from Inhibit to Release: the inhibition is wanted, granted or not.
     bool isInhibited() const;
     /// True while the desktop holds an inhibition granted to this object; where the platform

@@ -106,6 +106,7 @@ public:
     void Ask(const QString &why) override;
     void GiveBack() override;
     bool isGranted() const override { return held.has_value(); }
+    void Flush() override;
 
 private:
     void Send(Route route);
@@ -140,6 +141,19 @@ void DBusInhibition::Ask(const QString &why)
     reason = why;
     if (!pending && !held)
         Send(Route::ScreenSaver);
+}
+
+// Messages leave in the order they were sent, so an answer to a call sent after them means they
+// have all reached the bus.
+void DBusInhibition::Flush()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return;
+    bus.call(QDBusMessage::createMethodCall(
+                 QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                 QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetId")),
+             QDBus::Block, 1000);
 }
 
 void DBusInhibition::GiveBack()

@@ -398,7 +398,7 @@ scaled_output() {
     xh_run_isolated "$idle_dir" env -u DISPLAY QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY="$WL_SOCKET" \
         timeout 20 "$E2E_APP" --wash all --when-idle 1m 2>"$XH_TMP/idle.err" || idle_status=$?
     check "--when-idle where no idle time is told: status 2, one line, nothing written" "2 1 " \
-        "$idle_status $(wc -l <"$XH_TMP/idle.err") $(ls -A "$idle_dir")"
+        "$idle_status $(grep -c "^glowsweep-wizard: " "$XH_TMP/idle.err") $(ls -A "$idle_dir")"
     local settings first=0,3,2,2 second=2,2,1,4
     settings=$(xh_tempdir settings)
     write_settings "$settings" "Config(Activate=1)" \
