@@ -66,10 +66,12 @@ int main(int argc, char *argv[])
         !problem.isEmpty())
         return BadArguments(problem);
     if (commandLine.action == TCommandLine::Action::ListMonitors) {
+        const QList<QScreen *> screens = QGuiApplication::screens();
+        const QList<TMonitorSize> sizes = MonitorPixelSizes(screens);
         QList<std::pair<TMonitorSize, QPoint>> monitors;
         // Qt keeps a monitor's top-left corner in the desktop's own units at any scale.
-        for (const QScreen *screen : QGuiApplication::screens())
-            monitors.append({MonitorPixelSize(*screen), screen->geometry().topLeft()});
+        for (qsizetype i = 0; i < screens.size(); ++i)
+            monitors.append({sizes[i], screens[i]->geometry().topLeft()});
         Print(stdout, ListMonitors(monitors));
         return 0;
     }

@@ -1,5 +1,6 @@
 #include "app/monitorsize.h"
 
+#include "app/platformname.h"
 #include "wash/waylandclient.h"
 
 #include <QGuiApplication>
@@ -86,13 +87,23 @@ QList<TOutputMode> WaylandOutputModes()
 
 } // namespace
 
-TMonitorSize MonitorPixelSize(const QScreen &screen)
+QList<TMonitorSize> MonitorPixelSizes(const QList<QScreen *> &screens)
 {
-    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
-        return MatchOutputSize(screen.name(), screen.geometry(), WaylandOutputModes());
+    QList<TMonitorSize> sizes;
+    if (IsWayland()) {
+        const QList<TOutputMode> modes = WaylandOutputModes();
+        for (const QScreen *screen : screens)
+            sizes.append(MatchOutputSize(screen->name(), screen->geometry(), modes));
+        return sizes;
+    }
     // Elsewhere the platform's own rectangle of the screen is in the monitor's pixels, where
     // the logical size times a fractional scale may round to a pixel more or less.
-    if (const QPlatformScreen *native = screen.handle())
-        return {native->geometry().size(), false};
-    return {(QSizeF(screen.geometry().size()) * screen.devicePixelRatio()).toSize(), false};
+    for (const QScreen *screen : screens) {
+        const QPlatformScreen *native = screen->handle();
+        sizes.append(
+            {native ? native->geometry().size()
+                    : (QSizeF(screen->geometry().size()) * screen->devicePixelRatio()).toSize(),
+             false});
+    }
+    return sizes;
 }

@@ -40,16 +40,6 @@ namespace {
 const QString ActivateText = QStringLiteral("Activate Glowsweep");
 const QString DeactivateText = QStringLiteral("Deactivate Glowsweep");
 
-QScreen *MonitorScreen(int index)
-{
-    return index >= 0 && index < Monitors.size() ? Monitors[index].data() : nullptr;
-}
-
-QString SizeText(const QScreen *screen)
-{
-    return MonitorSizeText(MonitorPixelSize(*screen));
-}
-
 /// The list asks the window to measure and draw its items. Before a draw it chooses the
 /// colours for the item's state; after it, it draws the focus rectangle itself.
 class TMonitorListDelegate : public QStyledItemDelegate {
@@ -282,9 +272,15 @@ void TGswMainForm::RefreshMonitorList()
     const int remembered = MonitorList->currentRow();
     const QSignalBlocker quiet(MonitorList);
     MonitorList->clear();
+    QList<QScreen *> screens;
+    for (const QPointer<QScreen> &screen : std::as_const(Monitors)) {
+        if (screen)
+            screens.append(screen);
+    }
+    const QList<TMonitorSize> sizes = MonitorPixelSizes(screens);
+    qsizetype known = 0;
     for (int i = 0; i < Monitors.size(); ++i) {
-        const QScreen *screen = Monitors[i];
-        const QString size = screen ? SizeText(screen) : QStringLiteral("0x0");
+        const QString size = Monitors[i] ? MonitorSizeText(sizes[known++]) : QStringLiteral("0x0");
         MonitorList->addItem(QStringLiteral("Monitor %1|%2").arg(i + 1).arg(size));
         MonitorList->item(i)->setData(Qt::AccessibleTextRole,
                                       QStringLiteral("Monitor %1, %2").arg(i + 1).arg(size));
@@ -297,11 +293,9 @@ void TGswMainForm::ShowSelectedMonitor()
     const int i = MonitorList->currentRow();
     if (i < 0 || i >= MonitorList->count() || i >= MonitorSettingsList->size())
         return;
-    // The size as the desktop has it now; a monitor unplugged since start-up shows the size
-    // its list item was made with.
-    QString size = MonitorList->item(i)->text().section(QLatin1Char('|'), 1);
-    if (const QScreen *screen = MonitorScreen(i))
-        size = SizeText(screen);
+    // The list is made afresh whenever the monitors change, so its item has the size as the
+    // desktop has it now.
+    const QString size = MonitorList->item(i)->text().section(QLatin1Char('|'), 1);
     LabelMonitor->setText(QStringLiteral("Monitor %1\n%2").arg(i + 1).arg(size));
     const QString shown = QStringLiteral("Preview of Monitor %1").arg(i + 1);
     MonitorImageSrcWide->setAccessibleName(shown);

@@ -1,5 +1,7 @@
 #include "wash/waylandclient.h"
 
+#include "app/platformname.h"
+
 #include <QGuiApplication>
 #include <QWindow>
 #include <qpa/qplatformnativeinterface.h>
@@ -11,7 +13,7 @@ namespace {
 
 QPlatformNativeInterface *WaylandNativeInterface()
 {
-    if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+    if (!IsWayland())
         return nullptr;
     // qVersion() is the Qt loaded at run time, QT_VERSION_STR the one compiled against.
     const QByteArray running(qVersion());
