@@ -77,7 +77,7 @@ int main(int argc, char *argv[])
     }
     std::unique_ptr<IdleTimeSource> idleTime;
     if (commandLine.whenIdle) {
-        idleTime = PlatformIdleTime();
+        idleTime = PlatformIdleTime(*commandLine.whenIdle);
         if (!idleTime)
             return BadArguments(QStringLiteral("this desktop does not tell how long it has been "
                                                "idle, so --when-idle cannot be used."));

@@ -15,12 +15,10 @@ public:
         wl_surface *surface = QtWaylandSurface(window);
         if (!surface)
             return;
-        const auto managers = Globals.BindAll(&zwp_idle_inhibit_manager_v1_interface, 1);
-        if (managers.isEmpty())
+        Manager = reinterpret_cast<zwp_idle_inhibit_manager_v1 *>(
+            Globals.BindFirst(&zwp_idle_inhibit_manager_v1_interface, 1));
+        if (!Manager)
             return;
-        Manager = reinterpret_cast<zwp_idle_inhibit_manager_v1 *>(managers.first().first);
-        for (qsizetype i = 1; i < managers.size(); ++i)
-            wl_proxy_destroy(managers[i].first);
         Inhibitor = zwp_idle_inhibit_manager_v1_create_inhibitor(Manager, surface);
         Globals.Flush();
     }

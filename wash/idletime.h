@@ -13,5 +13,7 @@ public:
 };
 
 /// This platform's idle time, once it has answered a first time; null where the desktop tells
-/// none. Needs the application object.
-std::unique_ptr<IdleTimeSource> PlatformIdleTime();
+/// none. `delay` is the idle time that matters to the caller: a desktop that only says when so
+/// much has passed (Wayland's idle notifications) is told that, and counted on from there,
+/// while below it the source never says more than delay - 1. Needs the application object.
+std::unique_ptr<IdleTimeSource> PlatformIdleTime(int64_t delay);

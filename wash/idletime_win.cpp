@@ -20,7 +20,7 @@ public:
 
 } // namespace
 
-std::unique_ptr<IdleTimeSource> PlatformIdleTime()
+std::unique_ptr<IdleTimeSource> PlatformIdleTime(int64_t)
 {
     auto source = std::make_unique<WindowsIdleTime>();
     if (!source->IdleMilliseconds())

@@ -1,4 +1,4 @@
-#include "wash/idletime.h"
+#include "wash/idletime_linux.h"
 
 #include <QGuiApplication>
 #include <cstdlib>
@@ -8,9 +8,9 @@
 namespace {
 
 /// The X server's MIT-SCREEN-SAVER extension, which counts from the last input of any client.
-class XcbIdleTime : public IdleTimeSource {
+class XcbIdleSource : public IdleTimeSource {
 public:
-    XcbIdleTime(xcb_connection_t *connection, xcb_window_t root)
+    XcbIdleSource(xcb_connection_t *connection, xcb_window_t root)
         : Connection(connection)
         , Root(root)
     {
@@ -34,7 +34,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<IdleTimeSource> PlatformIdleTime()
+std::unique_ptr<IdleTimeSource> XcbIdleTime()
 {
     const auto *x11 =
         qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
@@ -55,7 +55,7 @@ std::unique_ptr<IdleTimeSource> PlatformIdleTime()
     std::free(xwayland);
     if (underWayland)
         return nullptr;
-    auto source = std::make_unique<XcbIdleTime>(connection, screen->root);
+    auto source = std::make_unique<XcbIdleSource>(connection, screen->root);
     if (!source->IdleMilliseconds())
         return nullptr;
     return source;

@@ -95,9 +95,23 @@ QList<std::pair<wl_proxy *, uint32_t>> WaylandGlobals::BindAll(const wl_interfac
     return bound;
 }
 
+wl_proxy *WaylandGlobals::BindFirst(const wl_interface *interface, uint32_t maxVersion)
+{
+    for (const Global &global : std::as_const(Globals))
+        if (global.interface == interface->name)
+            return static_cast<wl_proxy *>(wl_registry_bind(Registry, global.name, interface,
+                                                            std::min(global.version, maxVersion)));
+    return nullptr;
+}
+
 bool WaylandGlobals::Roundtrip()
 {
     return Display && wl_display_roundtrip_queue(Display, Queue) >= 0;
+}
+
+bool WaylandGlobals::DispatchPending()
+{
+    return Display && wl_display_dispatch_queue_pending(Display, Queue) >= 0;
 }
 
 void WaylandGlobals::Flush()

@@ -39,9 +39,15 @@ public:
     /// most `maxVersion`; gives the proxies with the versions bound.
     QList<std::pair<wl_proxy *, uint32_t>> BindAll(const wl_interface *interface,
                                                    uint32_t maxVersion);
+    /// Binds the first global of `interface` alone, as BindAll does; null where there is none.
+    wl_proxy *BindFirst(const wl_interface *interface, uint32_t maxVersion);
     /// Sends what was asked so far and waits until the compositor has answered it, running the
     /// listeners of this queue's proxies; false when the connection has failed.
     bool Roundtrip();
+    /// Runs the listeners of this queue's proxies for the events that have come in, without
+    /// waiting: Qt reads the whole connection, this queue's events included. False when the
+    /// connection has failed.
+    bool DispatchPending();
     /// Sends what was asked so far without waiting.
     void Flush();
 

@@ -9,7 +9,8 @@
 # the wash fills the output's physical pixels, which --list-monitors states.
 #
 # Then, under sway, which offers idle inhibition where weston does not: an output at scale 1.5 is
-# listed in its own pixels, and each window of an unattended wash holds an idle inhibitor.
+# listed in its own pixels, each window of an unattended wash holds an idle inhibitor, and
+# --when-idle washes once the compositor says the seat is idle, until a mouse move.
 #
 # weston places a new window at a random place on the output under the pointer, so the main
 # window is found by its pixels: what changed on the screen when it appeared.
@@ -465,12 +466,35 @@ sway_outputs() {
     xh_wait_exit "$APP_PID" || status=$?
     [ "$status" -eq 143 ] || xh_show_log "$APP_LOG"
     check "sway: TERM during the wash ends the program as a logout does" 143 "$status"
+
+    # Washing while idle, told by the compositor (ext-idle-notify, or sway 1.7's older KDE
+    # protocol): no window at first, then one per output, holding nothing back; a mouse move
+    # over sway's outputs ends the wash and the program waits again.
+    APP_LOG=app_sway_idle.log
+    xh_spawn_isolated "$settings" "$APP_LOG" "${app[@]}" --wash all --when-idle 3s --duration 1m ||
+        return 1
+    APP_PID=$XH_PID
+    sleep 1.5
+    check "sway: no window before the seat is idle" 0 "$(wl__sway_windows)"
+    xh_poll "$XH_TIMEOUT" wl__sway_windows_are 2 || xh_show_log "$APP_LOG"
+    check "sway: once idle, a wash window on each output" 2 "$(wl__sway_windows)"
+    check "sway: the idle wash keeps nothing awake" 0 "$(wl__sway_inhibitors)"
+    xh_move 300 300
+    xh_move 400 350
+    xh_poll 3 wl__sway_windows_are 0 || true
+    check "sway: a mouse move ends the idle wash, the program waits on" "0 running" \
+        "$(wl__sway_windows) $(xh__alive "$APP_PID" && echo running)"
+    kill -TERM "$APP_PID"
+    xh_wait_exit "$APP_PID" || true
     xh_stop "$sway"
 }
 
 # wl__sway_inhibitors: how many of sway's windows keep the display awake.
 wl__sway_inhibitors() { swaymsg -r -t get_tree 2>/dev/null | grep -c '"inhibit_idle": true'; }
 wl__sway_inhibit_both() { [ "$(wl__sway_inhibitors)" = 2 ]; }
+# wl__sway_windows: how many windows the program has on sway's outputs; _are N: that many.
+wl__sway_windows() { swaymsg -r -t get_tree 2>/dev/null | grep -c "\"pid\": $APP_PID,"; }
+wl__sway_windows_are() { [ "$(wl__sway_windows)" = "$1" ]; }
 
 xh_start_xorg 2400x1100+0+0 || exit 1
 e2e_run two_outputs

@@ -7,7 +7,7 @@ run_packages=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libxcb1-dev libxcb-screensaver0-dev
     qt6-wayland
-    libwayland-dev libwayland-bin wayland-protocols qt6-base-private-dev
+    libwayland-dev libwayland-bin wayland-protocols plasma-wayland-protocols qt6-base-private-dev
 )
 # What the tests and benchmarks need on top: their frameworks, a real X server with several
 # monitors and the tools that drive it, Wayland compositors that run inside it, a private
