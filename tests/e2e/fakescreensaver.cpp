@@ -6,6 +6,8 @@
 //
 // "fakescreensaver login1" stands in for the login manager on the system bus instead: one
 // session, whose LockedHint the test sets with SetLockedHint, as a lock screen would.
+// "fakescreensaver mutter" stands in for GNOME's idle monitor on the session bus: GetIdletime
+// answers what the test last gave SetIdletime, in milliseconds.
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -14,6 +16,8 @@
 #include <QObject>
 #include <QVariantMap>
 #include <cstdio>
+#include <initializer_list>
+#include <utility>
 
 class FakeScreenSaver : public QObject {
     Q_OBJECT
@@ -88,38 +92,56 @@ public slots:
     }
 };
 
-int main(int argc, char *argv[])
+class FakeIdleMonitor : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.gnome.Mutter.IdleMonitor")
+
+public slots:
+    Q_SCRIPTABLE qulonglong GetIdletime() { return idle; }
+    Q_SCRIPTABLE void SetIdletime(qulonglong milliseconds) { idle = milliseconds; }
+
+private:
+    qulonglong idle = 0;
+};
+
+/// Serves `objects` (path, object) under `service` on `bus`, then runs until killed.
+int Serve(QDBusConnection bus, const QString &service,
+          std::initializer_list<std::pair<QString, QObject *>> objects)
 {
-    QCoreApplication app(argc, argv);
-    if (argc > 1 && QByteArray(argv[1]) == "login1") {
-        FakeLoginManager manager;
-        FakeLoginSession session;
-        QDBusConnection bus = QDBusConnection::systemBus();
-        if (!bus.registerObject(QStringLiteral("/org/freedesktop/login1"), &manager,
-                                QDBusConnection::ExportScriptableSlots) ||
-            !bus.registerObject(FakeLoginSession::Path, &session,
-                                QDBusConnection::ExportScriptableSlots |
-                                    QDBusConnection::ExportScriptableProperties) ||
-            !bus.registerService(QStringLiteral("org.freedesktop.login1"))) {
-            std::fprintf(stderr, "fakescreensaver: cannot serve on the system bus\n");
-            return 1;
-        }
-        std::printf("ready\n");
-        std::fflush(stdout);
-        return QCoreApplication::exec();
-    }
-    FakeScreenSaver saver;
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &saver,
-                            QDBusConnection::ExportScriptableSlots |
-                                QDBusConnection::ExportScriptableSignals) ||
-        !bus.registerService(QStringLiteral("org.freedesktop.ScreenSaver"))) {
-        std::fprintf(stderr, "fakescreensaver: cannot serve on the session bus\n");
+    const auto exports = QDBusConnection::ExportScriptableSlots |
+                         QDBusConnection::ExportScriptableSignals |
+                         QDBusConnection::ExportScriptableProperties;
+    bool served = true;
+    for (const auto &[path, object] : objects)
+        served = served && bus.registerObject(path, object, exports);
+    if (!served || !bus.registerService(service)) {
+        std::fprintf(stderr, "fakescreensaver: cannot serve %s\n", qPrintable(service));
         return 1;
     }
     std::printf("ready\n");
     std::fflush(stdout);
     return QCoreApplication::exec();
+}
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QByteArray role = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    if (role == "login1") {
+        FakeLoginManager manager;
+        FakeLoginSession session;
+        return Serve(QDBusConnection::systemBus(), QStringLiteral("org.freedesktop.login1"),
+                     {{QStringLiteral("/org/freedesktop/login1"), &manager},
+                      {FakeLoginSession::Path, &session}});
+    }
+    if (role == "mutter") {
+        FakeIdleMonitor monitor;
+        return Serve(QDBusConnection::sessionBus(), QStringLiteral("org.gnome.Mutter.IdleMonitor"),
+                     {{QStringLiteral("/org/gnome/Mutter/IdleMonitor/Core"), &monitor}});
+    }
+    FakeScreenSaver saver;
+    return Serve(QDBusConnection::sessionBus(), QStringLiteral("org.freedesktop.ScreenSaver"),
+                 {{QStringLiteral("/org/freedesktop/ScreenSaver"), &saver}});
 }
 
 #include "fakescreensaver.moc"

@@ -6,7 +6,8 @@
 # asks the screen saver to hold back (the stand-in on the private session bus logs every call), and
 # the screen saver engaging ends it; none starts while the screen saver runs. The login manager's
 # lock hint on the session (a stand-in on a private system bus) ends a wash as well. SIGTERM then
-# ends the program with the settings saved.
+# ends the program with the settings saved. Last, a stand-in for GNOME's idle monitor is asked
+# before the X server.
 #
 #   test_e2e_idle.sh PROGRAM E2E_MATCHFRAME FAKESCREENSAVER   (exit 77: skipped, not root)
 set -euo pipefail
@@ -79,6 +80,43 @@ idle_washes() {
     check "never an Inhibit" 0 "$(grep -c '^Inhibit' "$XH_TMP/$SAVER_LOG" || true)"
 }
 
+# GNOME's idle monitor, where one answers on the session bus, is asked before the X server: no
+# wash while it says there was input, though the X server's count says idle; a wash once it says
+# idle, ended when it says input again.
+gnome_idle() {
+    local settings
+    settings=$(xh_tempdir settings-gnome)
+    write_settings "$settings" "Config(Activate=0)" \
+        "AddMonitor(ScanRate=3,BarSize=1,HBars=2,VBars=3)"
+    session_locked false
+    xh_spawn gnome.log "$saver" mutter
+    local gnome=$XH_PID
+    xh_wait_output gnome.log "^ready$" || {
+        fail "the stand-in idle monitor serves" "$(cat "$XH_TMP/gnome.log")"
+        return 1
+    }
+    APP_LOG=idle-gnome.log
+    xh_spawn_isolated "$settings" "$APP_LOG" "$E2E_APP" --wash all --when-idle 2s --duration 20s ||
+        return 1
+    APP_PID=$XH_PID
+    sleep 3.5
+    check "GNOME's count comes first: no wash while it says input" "" "$(wash_windows)"
+    idle_monitor 5000
+    wait_wash_windows "GNOME's count says idle: a wash" "$monitor" || return 1
+    idle_monitor 0
+    ends_soon "GNOME's count says input: the wash ends" || return 1
+    kill -s TERM "$APP_PID"
+    xh_wait_exit "$APP_PID" 10 || true
+    xh_stop "$gnome"
+}
+
+# idle_monitor MS: the stand-in idle monitor's count from now on.
+idle_monitor() {
+    dbus-send --session --print-reply --dest=org.gnome.Mutter.IdleMonitor \
+        /org/gnome/Mutter/IdleMonitor/Core org.gnome.Mutter.IdleMonitor.SetIdletime "uint64:$1" \
+        >/dev/null
+}
+
 xh_start_xvfb 1024x768 || exit 1
 saver_start "$saver"
 # The system bus, private too, with the stand-in login manager on it.
@@ -95,4 +133,5 @@ xh_wait_output "$LOGIN_LOG" "^ready$" || {
     exit 1
 }
 e2e_run idle_washes
+e2e_run gnome_idle
 e2e_finish
