@@ -11,8 +11,9 @@ namespace {
 const QString Usage = QStringLiteral("Usage: glowsweep-wizard [--wash all|N] [--duration D] "
                                      "[--when-idle D] [--list-monitors] [-h|--help] [--version]");
 const QString ExitStatusText = QStringLiteral(
-    "\nExit status: 0 on success, 1 when a timed close could not save the settings,\n"
-    "2 for arguments that cannot be used.\n");
+    "\nExit status: 0 on success; 1 when a timed close could not save the settings, or\n"
+    "there is no display; 2 for arguments that cannot be used, and for --when-idle on a\n"
+    "desktop that does not tell its idle time; 3 when the display went away.\n");
 
 /// QCommandLineParser's help with the synopsis in place of its generic first line, which names
 /// the program by however it was started.

@@ -5,8 +5,8 @@
 #include <QVariantMap>
 
 /// Tells when the desktop's screen saver or screen lock engages and when it lets go, where the
-/// desktop says so: its screen saver service, or the login manager's lock hint on the session.
-/// Elsewhere it never signals.
+/// desktop says so: its screen saver service, or the login manager's lock hint on the session;
+/// on Windows, the screen saver or the lock screen taking the input. Elsewhere it never signals.
 class TLockWatch : public QObject {
     Q_OBJECT
 

@@ -78,12 +78,3 @@ void TLockWatch::SessionPropertiesChanged(const QString &interface, const QVaria
     if (interface == LoginSession && changed.contains(LockedHint))
         Set(SessionLocked, changed.value(LockedHint).toBool());
 }
-
-void TLockWatch::Set(bool &flag, bool on)
-{
-    const bool before = SaverActive || SessionLocked;
-    flag = on;
-    const bool now = SaverActive || SessionLocked;
-    if (now != before)
-        emit lockedChanged(now);
-}

@@ -8,8 +8,3 @@ TLockWatch::TLockWatch(QObject *parent)
 void TLockWatch::SessionPropertiesChanged(const QString &, const QVariantMap &, const QStringList &)
 {
 }
-
-void TLockWatch::Set(bool &flag, bool on)
-{
-    flag = on;
-}
