@@ -1,5 +1,6 @@
 #include "wash/idletime_linux.h"
 
+#include "wash/washsession.h"
 #include "wash/waylandclient.h"
 
 #include <ext-idle-notify-v1-client-protocol.h>
@@ -9,18 +10,11 @@
 #endif
 
 #include <algorithm>
-#include <chrono>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace {
-
-int64_t Now()
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 /// One seat's notification: the compositor says when the seat has had no input for the delay
 /// ("idled") and when input comes again ("resumed"), counting from the notification's creation.
@@ -28,31 +22,25 @@ struct SeatIdle {
     wl_proxy *Seat = nullptr;
     wl_proxy *Notification = nullptr;
     bool Idle = false;
-    int64_t Since = Now(); // when it went idle, or when its count last began
+    bool Changed = false; // told since the last reading, which then dates it
+    int64_t Since = 0;    // when it went idle, or when its count last began
 };
 
-void Idled(void *data)
+void SetIdle(void *data, bool idle)
 {
     auto *seat = static_cast<SeatIdle *>(data);
-    seat->Idle = true;
-    seat->Since = Now();
-}
-
-void Resumed(void *data)
-{
-    auto *seat = static_cast<SeatIdle *>(data);
-    seat->Idle = false;
-    seat->Since = Now();
+    seat->Idle = idle;
+    seat->Changed = true;
 }
 
 const ext_idle_notification_v1_listener ExtListener{
-    .idled = [](void *data, ext_idle_notification_v1 *) { Idled(data); },
-    .resumed = [](void *data, ext_idle_notification_v1 *) { Resumed(data); },
+    .idled = [](void *data, ext_idle_notification_v1 *) { SetIdle(data, true); },
+    .resumed = [](void *data, ext_idle_notification_v1 *) { SetIdle(data, false); },
 };
 #ifdef GSW_KDE_IDLE
 const org_kde_kwin_idle_timeout_listener KdeListener{
-    .idle = [](void *data, org_kde_kwin_idle_timeout *) { Idled(data); },
-    .resumed = [](void *data, org_kde_kwin_idle_timeout *) { Resumed(data); },
+    .idle = [](void *data, org_kde_kwin_idle_timeout *) { SetIdle(data, true); },
+    .resumed = [](void *data, org_kde_kwin_idle_timeout *) { SetIdle(data, false); },
 };
 #endif
 
@@ -97,9 +85,10 @@ public:
                 seat.get());
         }
 #endif
-        for (const auto &seat : Seats)
-            seat->Since = Now();
         Working = !Seats.empty() && (Notifier || Kde) && Globals.Roundtrip();
+        const int64_t now = Clock();
+        for (const auto &seat : Seats)
+            seat->Since = now;
     }
 
     ~WaylandIdleSource() override
@@ -132,12 +121,16 @@ public:
 
     std::optional<int64_t> IdleMilliseconds() override
     {
+        // What the compositor said since the last reading is dated now, a reading's interval
+        // late at most.
+        const int64_t now = Clock();
         if (!Globals.DispatchPending())
             return std::nullopt;
         // Every seat counts: the session is idle as long as its busiest seat.
-        const int64_t now = Now();
         int64_t idle = std::numeric_limits<int64_t>::max();
         for (const auto &seat : Seats) {
+            if (std::exchange(seat->Changed, false))
+                seat->Since = now;
             const int64_t counted = now - seat->Since;
             idle = std::min(idle, seat->Idle ? Delay + counted : std::min(counted, Delay - 1));
         }
@@ -146,6 +139,7 @@ public:
 
 private:
     WaylandGlobals Globals;
+    WashClock Clock = SteadyClock();
     int64_t Delay;
     std::vector<std::unique_ptr<SeatIdle>> Seats;
     wl_proxy *Notifier = nullptr;
