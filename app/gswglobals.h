@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QScreen>
 #include <QString>
+#include <cstdint>
+#include <functional>
 #include <memory>
 
 class TGswMainForm;
@@ -39,3 +41,15 @@ extern QList<QPointer<QScreen>> Monitors;
 
 /// The application's title: the task bar's text and the error box's caption.
 inline const QString ApplicationTitle = QStringLiteral("Glowsweep Wizard");
+
+/// Where the program finds its folders at start-up. The program takes them from the system;
+/// tests hand in folders of their own.
+struct TGswFolders {
+    QByteArray executablePath;                        ///< full path of the program file
+    std::function<QByteArray(int32_t)> specialFolder; ///< GetSpecialFolder
+    static TGswFolders System();
+};
+
+/// Sets ProgramFolder, and ConfigFolder: the all-users data folder's settings subfolder, or the
+/// program's folder where the system gives none.
+void SetProgramFolders(const TGswFolders &folders);

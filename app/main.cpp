@@ -11,9 +11,10 @@
 #include "ui/imagewidget.h"
 #include "ui/pictures.h"
 #include "wash/idletime.h"
-#include "wash/idlewatch.h"
+#include "wash/idlewasher.h"
 #include "wash/lockwatch.h"
 #include "wash/screensaverinhibitor.h"
+#include "wash/washlock.h"
 #include "wash/washsession.h"
 
 #include <QScreen>
@@ -34,6 +35,38 @@ int BadArguments(const QString &message)
 {
     Print(stderr, QStringLiteral("glowsweep-wizard: %1\n").arg(message));
     return ExitBadArguments;
+}
+
+/// The idle washer: no window until the desktop is idle; it ends by a signal, at logout, or
+/// when the display goes, and writes nothing.
+int RunIdleWasher(const TCommandLine &commandLine)
+{
+    std::unique_ptr<IdleSource> idle = PlatformIdleSource(*commandLine.whenIdle);
+    if (!idle)
+        return BadArguments(QStringLiteral("this desktop does not tell how long it has been "
+                                           "idle, so --when-idle cannot be used."));
+    QApplication::setQuitOnLastWindowClosed(false);
+    SetProgramFolders(TGswFolders::System());
+    auto locks = std::make_unique<TLockWatch>();
+    WatchPlatformLocks(*locks);
+    const int target = *commandLine.wash == TCommandLine::AllMonitors ? TWashSession::AllMonitors
+                                                                      : *commandLine.wash;
+    auto washLock = std::make_shared<TWashLock>();
+    auto washer = std::make_unique<TIdleWasher>(
+        std::move(idle), std::move(locks), target, *commandLine.whenIdle, commandLine.duration,
+        ConfigFolder, [washLock] { return washLock->OthersHold(); });
+    washer->Session()->SetWashLock(std::make_unique<TWashLock>());
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, washer.get(),
+                     [] { QApplication::exit(0); });
+    ArmDisplayLoss([] {
+        Print(stderr, QStringLiteral("glowsweep-wizard: the display connection was lost\n"));
+    });
+    const int result = QApplication::exec();
+    DisarmDisplayLoss();
+    washer.reset();
+    termination.EndAsReceived();
+    return result;
 }
 
 } // namespace
@@ -75,15 +108,9 @@ int main(int argc, char *argv[])
         Print(stdout, ListMonitors(monitors));
         return 0;
     }
-    std::unique_ptr<IdleTimeSource> idleTime;
-    if (commandLine.whenIdle) {
-        idleTime = PlatformIdleTime(*commandLine.whenIdle);
-        if (!idleTime)
-            return BadArguments(QStringLiteral("this desktop does not tell how long it has been "
-                                               "idle, so --when-idle cannot be used."));
-    }
-
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.kestrion.GlowsweepWizard"));
+    if (commandLine.whenIdle)
+        return RunIdleWasher(commandLine);
     QApplication::setWindowIcon(ProgramIcon());
 
     // The main window comes first, so it is the program's main window; the about box needs
@@ -91,6 +118,7 @@ int main(int argc, char *argv[])
     auto mainForm = std::make_unique<TGswMainForm>();
     AboutForm = new TAboutForm(mainForm.get(), mainForm->MonitorImageSrcWide->Picture());
     mainForm->Session->WashDuration = commandLine.duration;
+    mainForm->Session->SetWashLock(std::make_unique<TWashLock>());
     // Installed after the main window's own filter, so it sees every key first.
     THeldKeysFilter heldKeys;
     application.installEventFilter(&heldKeys);
@@ -103,31 +131,8 @@ int main(int argc, char *argv[])
                          QApplication::exit(0);
                      });
 
-    if (commandLine.whenIdle) {
-        // No window until the desktop is idle; the program ends by a signal or at logout.
-        QApplication::setQuitOnLastWindowClosed(false);
-        TWashSession *session = mainForm->Session;
-        session->KeepAwake = false; // the screen saver and the lock come first
-        auto *watch = new TIdleWatch(std::move(idleTime), *commandLine.whenIdle, SteadyClock(),
-                                     mainForm.get());
-        auto *lock = new TLockWatch(mainForm.get());
-        QObject::connect(lock, &TLockWatch::lockedChanged, watch, &TIdleWatch::SetLocked);
-        QObject::connect(
-            watch, &TIdleWatch::washDue, session, [session, monitor = *commandLine.wash] {
-                if (!WashActive)
-                    session->BeginWash(
-                        monitor == TCommandLine::AllMonitors ? TWashSession::AllMonitors : monitor);
-            });
-        QObject::connect(watch, &TIdleWatch::washOver, session, [session] {
-            if (WashActive)
-                session->EndWash();
-        });
-        QObject::connect(session, &TWashSession::washEnds, watch, &TIdleWatch::WashEnded);
-        watch->Start();
-    } else {
-        mainForm->show();
-    }
-    if (commandLine.wash && !commandLine.whenIdle) {
+    mainForm->show();
+    if (commandLine.wash) {
         TGswMainForm *form = mainForm.get();
         QTimer::singleShot(
             0, form, [form, monitor = *commandLine.wash] { form->StartUnattendedWash(monitor); });

@@ -6,7 +6,6 @@
 #include "app/commandline.h"
 #include "app/gswapplication.h"
 #include "app/gswglobals.h"
-#include "app/specialfolder.h"
 #include "app/version.h"
 #include "app/windowplacement.h"
 #include "settings/settingsfile.h"
@@ -27,19 +26,9 @@
 #include <algorithm>
 #include <cstdio>
 
-TGswFolders TGswFolders::System()
-{
-    return {ProgramFilePath(), &GetSpecialFolder};
-}
-
 void TGswMainForm::FormCreate(const TGswFolders &folders)
 {
-    ProgramFolder = ExtractFolder(folders.executablePath);
-    ConfigFolder = folders.specialFolder(CommonAppDataFolder);
-    if (!ConfigFolder.isEmpty())
-        ConfigFolder += SettingsSubfolder;
-    else
-        ConfigFolder = ProgramFolder;
+    SetProgramFolders(folders);
     MonitorSettingsList = std::make_unique<QList<MonitorSettings>>();
     WashWindowList = std::make_unique<QList<TWashForm *>>();
     setWindowTitle(QStringLiteral("Kestrion's Glowsweep Wizard v") +

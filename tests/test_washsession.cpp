@@ -11,12 +11,16 @@
 #include "ui/imagewidget.h"
 #include "ui/updown.h"
 #include "wash/idletime.h"
-#include "wash/idlewatch.h"
+#include "wash/idlewasher.h"
+#include "wash/lockwatch.h"
 #include "wash/renderbars.h"
 #include "wash/screensaverinhibitor.h"
+#include "wash/washlock.h"
 #include "wash/washunit.h"
 
 #include <QComboBox>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -41,24 +45,10 @@ public:
     bool held = false;
 };
 
-/// Idle time counted on a test's clock from the last input it was told of.
-class FakeIdleTime : public IdleTimeSource {
+/// Says what a test tells it, as the desktop's idle notifications would.
+class FakeIdleTime : public IdleSource {
 public:
-    FakeIdleTime(const int64_t &now, const int64_t &lastInput, const bool &answers)
-        : Now(now)
-        , LastInput(lastInput)
-        , Answers(answers)
-    {
-    }
-    std::optional<int64_t> IdleMilliseconds() override
-    {
-        return Answers ? std::optional<int64_t>(Now - LastInput) : std::nullopt;
-    }
-
-private:
-    const int64_t &Now;
-    const int64_t &LastInput;
-    const bool &Answers;
+    void Say(bool idle) { SetIdle(idle); }
 };
 
 class TestWashSession : public QObject {
@@ -537,61 +527,125 @@ private slots:
         ExpectIdle();
     }
 
-    // The idle watch on a 5 s delay, driven step by step: at each step the clock is set, one
-    // event happens, and the watch then washes or not. Input: the last input moves to now;
-    // Poll: one reading; Lock/Unlock: the screen lock; TimeUp: the wash ended by itself;
-    // Mute: the readings fail from now on.
-    void theIdleWatchWashesOncePerAbsence_data()
+    // The idle washer on a 5 s delay, driven step by step: at each step the clock is set, one
+    // event happens, and a wash is then on screen or not, its tick running with it. Idle, Input:
+    // the idle source says so; Unknown: a lock source that is there has not answered; Known: it
+    // answers unlocked; Lock, Unlock: the screen lock; Request: the login manager asks for a
+    // lock; Wake: the hold-off timer runs; TimeUp: the wash's time is up; Other, OtherDone:
+    // another instance washes, or no longer.
+    void theIdleWasherWashesOncePerAbsence_data()
     {
         QTest::addColumn<QString>("script"); // "time event washing" steps, ';' between
-        QTest::newRow("a full idle delay washes")
-            << "0 Input 0; 4999 Poll 0; 5000 Poll 1; 9000 Poll 1";
-        QTest::newRow("input ends the wash; the next idle delay washes again")
-            << "5000 Poll 1; 6000 Input 1; 6100 Poll 0; 10999 Poll 0; 11000 Poll 1";
-        QTest::newRow("a wash that ran to its end needs new input")
-            << "5000 Poll 1; 25000 TimeUp 0; 60000 Poll 0; 61000 Input 0; 66000 Poll 1";
-        QTest::newRow("no wash while locked; the lock ends one and the unlock is no input")
-            << "0 Lock 0; 9000 Poll 0; 9000 Unlock 0; 9000 Poll 1; 10000 Lock 0; 11000 Unlock 0; "
-               "30000 Poll 0; 31000 Input 0; 36000 Poll 1";
-        QTest::newRow("failed readings change nothing")
-            << "5000 Poll 1; 5000 Mute 1; 6000 Input 1; 7000 Poll 1";
+        QTest::newRow("once idle, a wash; input ends it; the next idle period washes again")
+            << "0 Idle 1; 1000 Input 0; 6000 Idle 1";
+        QTest::newRow("a wash that ran to its end needs input and a new idle period")
+            << "0 Idle 1; 20000 TimeUp 0; 30000 Wake 0; 31000 Input 0; 36000 Idle 1";
+        QTest::newRow("no wash while a lock source has not answered")
+            << "0 Unknown 0; 100 Idle 0; 200 Known 1";
+        QTest::newRow("the lock ends a wash; the unlock counts as input")
+            << "0 Idle 1; 1000 Lock 0; 9000 Unlock 0; 13999 Wake 0; 14000 Wake 1";
+        QTest::newRow("input after the unlock: the next idle period washes")
+            << "0 Lock 0; 0 Idle 0; 1000 Unlock 0; 2000 Input 0; 7000 Idle 1";
+        QTest::newRow("another instance's wash is this absence's")
+            << "0 Other 0; 0 Idle 0; 1000 OtherDone 0; 2000 Wake 0; 3000 Input 0; 8000 Idle 1";
+        QTest::newRow("a lock asked for holds until input after an idle period")
+            << "0 Request 0; 0 Idle 0; 1000 Input 0; 5999 Wake 0; 6000 Idle 1";
     }
 
-    void theIdleWatchWashesOncePerAbsence()
+    void theIdleWasherWashesOncePerAbsence()
     {
         QFETCH(QString, script);
+        fx.form.reset(); // the idle washer runs without a main window
         int64_t clock = 0;
-        int64_t lastInput = 0;
-        bool answers = true;
-        TIdleWatch watch(std::make_unique<FakeIdleTime>(clock, lastInput, answers), 5000,
-                         [&clock] { return clock; });
-        int due = 0;
-        int over = 0;
-        connect(&watch, &TIdleWatch::washDue, this, [&due] { ++due; });
-        connect(&watch, &TIdleWatch::washOver, this, [&over] { ++over; });
+        bool othersWash = false;
+        auto idle = std::make_unique<FakeIdleTime>();
+        FakeIdleTime *source = idle.get();
+        auto locks = std::make_unique<TLockWatch>();
+        TLockWatch *lock = locks.get();
+        TIdleWasher washer(
+            std::move(idle), std::move(locks), TWashSession::AllMonitors, 5000, 20000,
+            fx.Shared() + "/Glowsweep Wizard/", [&othersWash] { return othersWash; },
+            [&clock] { return clock; });
+        using State = TLockWatch::State;
         for (const QString &step : script.split(u';')) {
             const QStringList part = step.simplified().split(u' ');
-            const bool before = watch.IsWashing();
-            const int dueBefore = due;
-            const int overBefore = over;
             clock = part[0].toLongLong();
             const QString event = part[1];
-            if (event == QLatin1String("Input"))
-                lastInput = clock;
-            else if (event == QLatin1String("Poll"))
-                watch.Poll();
+            if (event == QLatin1String("Idle") || event == QLatin1String("Input"))
+                source->Say(event == QLatin1String("Idle"));
+            else if (event == QLatin1String("Unknown") || event == QLatin1String("Known"))
+                lock->Set(TLockWatch::Source::LockedHint,
+                          event == QLatin1String("Known") ? State::Unlocked : State::Unknown);
             else if (event == QLatin1String("Lock") || event == QLatin1String("Unlock"))
-                watch.SetLocked(event == QLatin1String("Lock"));
+                lock->Set(TLockWatch::Source::SaverService,
+                          event == QLatin1String("Lock") ? State::Locked : State::Unlocked);
+            else if (event == QLatin1String("Request"))
+                lock->Set(TLockWatch::Source::LockRequest, State::Locked);
+            else if (event == QLatin1String("Wake"))
+                washer.Reconsider();
             else if (event == QLatin1String("TimeUp"))
-                watch.WashEnded();
+                washer.Session()->CheckDeadline();
             else
-                answers = false;
-            const bool after = watch.IsWashing();
-            QVERIFY2(after == (part[2] == QLatin1String("1")), qPrintable(step));
-            // Every start and every end the watch decides on is asked for, once.
-            QCOMPARE(due - dueBefore, int(!before && after));
-            QCOMPARE(over - overBefore, int(before && !after && event != QLatin1String("TimeUp")));
+                othersWash = event == QLatin1String("Other");
+            const bool washing = part[2] == QLatin1String("1");
+            QVERIFY2(washer.IsWashing() == washing, qPrintable(step));
+            QVERIFY2(washer.IsTicking() == washing, qPrintable(step));
+            QCOMPARE(WashWindowList->size(), washing ? 3 : 0);
         }
+    }
+
+    // Each wash reads the settings file as it is then, and the idle washer never writes it, at
+    // the end of a wash or of the program.
+    void theIdleWasherReadsTheSettingsBeforeEachWashAndWritesNone()
+    {
+        fx.form.reset();
+        const auto settings = [](int32_t hbars) {
+            return EncodeSettingsFile({{1, 3, hbars, 1, 4}}, 0);
+        };
+        fx.WriteSettings(settings(5));
+        QDateTime savedAt;
+        {
+            auto idle = std::make_unique<FakeIdleTime>();
+            FakeIdleTime *source = idle.get();
+            TIdleWasher washer(std::move(idle), std::make_unique<TLockWatch>(), 0, 5000, {},
+                               fx.Shared() + "/Glowsweep Wizard/", {});
+            source->Say(true);
+            QCOMPARE(WashWindowList->size(), 1);
+            QCOMPARE((*MonitorSettingsList)[0].HBars, 5);
+            QCOMPARE((*MonitorSettingsList)[1],
+                     MonitorSettings::ForMonitor(1)); // no line: a start's
+            source->Say(false);
+            fx.WriteSettings(settings(7)); // saved by the main window meanwhile
+            savedAt = QFileInfo(fx.SettingsPath()).lastModified();
+            source->Say(true);
+            QCOMPARE((*MonitorSettingsList)[0].HBars, 7);
+        }
+        QCOMPARE(LiveWashWindows(), 0);
+        QFile file(fx.SettingsPath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), settings(7));
+        QCOMPARE(QFileInfo(file).lastModified(), savedAt);
+    }
+
+    // A wash holds the lock that tells the other instances so, from its start to its end; an
+    // instance sees only the others' washes.
+    void aWashIsSeenByTheOtherInstancesThroughTheWashLock()
+    {
+        const QString path = fx.dir.filePath(QStringLiteral("wash.lock"));
+        form->Session->SetWashLock(std::make_unique<TWashLock>(path));
+        TWashLock other(path);
+        QVERIFY(!other.OthersHold());
+        form->Session->BeginWash(1);
+        QVERIFY(other.OthersHold());
+        other.Hold(); // two washes at once share the lock
+        QVERIFY(!other.OthersHold());
+        other.Release();
+        form->Session->EndWash();
+        QVERIFY(!other.OthersHold());
+        form->Session->BeginWash(TWashSession::AllMonitors);
+        form->Session->SetWashLock(nullptr); // the lock goes with its holder
+        QVERIFY(!other.OthersHold());
+        form->Session->EndWash();
     }
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/gswglobals.h"
 #include "app/monitormatch.h"
 #include "wash/renderbars.h"
 #include "wash/washsession.h"
@@ -23,14 +24,6 @@ class QTimer;
 class TFormMover;
 class TImage;
 class TUpDown;
-
-/// Where the main window finds its folders at creation. The program takes them from the
-/// system; tests hand in folders of their own.
-struct TGswFolders {
-    QByteArray executablePath;                        ///< full path of the program file
-    std::function<QByteArray(int32_t)> specialFolder; ///< GetSpecialFolder
-    static TGswFolders System();
-};
 
 /// The main window: the monitor list, the selected monitor's picture with its live preview
 /// and settings, and the controls that start and stop a wash.

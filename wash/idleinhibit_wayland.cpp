@@ -5,22 +5,23 @@
 #include <idle-inhibit-unstable-v1-client-protocol.h>
 #include <wayland-client.h>
 
-// The manager, its one inhibitor and the queue they live on stay together for the window's
-// time on screen; the inhibitor goes first, and the compositor hears of it at once.
+// The manager and its one inhibitor stay together for the window's time on screen, bound from
+// the program's list of globals without waiting for the compositor; the inhibitor goes first,
+// and the compositor hears of it at once.
 class IdleInhibitor::Impl {
 public:
     explicit Impl(QWindow *window)
-        : Globals(QtWaylandDisplay())
+        : Globals(ProgramWaylandGlobals())
     {
         wl_surface *surface = QtWaylandSurface(window);
-        if (!surface)
+        if (!surface || !Globals)
             return;
         Manager = reinterpret_cast<zwp_idle_inhibit_manager_v1 *>(
-            Globals.BindFirst(&zwp_idle_inhibit_manager_v1_interface, 1));
+            Globals->BindFirst(&zwp_idle_inhibit_manager_v1_interface, 1));
         if (!Manager)
             return;
         Inhibitor = zwp_idle_inhibit_manager_v1_create_inhibitor(Manager, surface);
-        Globals.Flush();
+        Globals->Flush();
     }
 
     ~Impl()
@@ -29,14 +30,15 @@ public:
             zwp_idle_inhibitor_v1_destroy(Inhibitor);
         if (Manager)
             zwp_idle_inhibit_manager_v1_destroy(Manager);
-        Globals.Flush();
+        if (Globals)
+            Globals->Flush();
     }
 
     Impl(const Impl &) = delete;
     Impl &operator=(const Impl &) = delete;
 
 private:
-    WaylandGlobals Globals;
+    WaylandGlobals *Globals;
     zwp_idle_inhibit_manager_v1 *Manager = nullptr;
     zwp_idle_inhibitor_v1 *Inhibitor = nullptr;
 };

@@ -1,19 +1,46 @@
 #pragma once
 
+#include <QObject>
 #include <cstdint>
 #include <memory>
-#include <optional>
 
-/// How long the desktop session has had no keyboard or mouse input, as the platform tells it.
-class IdleTimeSource {
+/// Tells when the desktop session has had no keyboard or mouse input for a delay, and when input
+/// comes again, as the desktop itself says so: a source waits for the desktop's word, and reads
+/// nothing on a clock of its own while nothing changes.
+class IdleSource : public QObject {
+    Q_OBJECT
+
 public:
-    virtual ~IdleTimeSource() = default;
-    /// Milliseconds since the last input; empty when the platform could not be asked this time.
-    virtual std::optional<int64_t> IdleMilliseconds() = 0;
+    /// True from idled to resumed.
+    bool IsIdle() const { return Idle; }
+
+signals:
+    /// The session has had no input for the delay.
+    void idled();
+    /// Input came after idled.
+    void resumed();
+
+protected:
+    explicit IdleSource(QObject *parent = nullptr)
+        : QObject(parent)
+    {
+    }
+    /// What the desktop said; signals only a change.
+    void SetIdle(bool idle)
+    {
+        if (idle == Idle)
+            return;
+        Idle = idle;
+        if (Idle)
+            emit idled();
+        else
+            emit resumed();
+    }
+
+private:
+    bool Idle = false;
 };
 
-/// This platform's idle time, once it has answered a first time; null where the desktop tells
-/// none. `delay` is the idle time that matters to the caller: a desktop that only says when so
-/// much has passed (Wayland's idle notifications) is told that, and counted on from there,
-/// while below it the source never says more than delay - 1. Needs the application object.
-std::unique_ptr<IdleTimeSource> PlatformIdleTime(int64_t delay);
+/// This platform's idle source for `delay` milliseconds, watching from now on; null where the
+/// desktop tells no idle time. Needs the application object.
+std::unique_ptr<IdleSource> PlatformIdleSource(int64_t delay);

@@ -1,6 +1,6 @@
 #include "wash/idletime.h"
 
-std::unique_ptr<IdleTimeSource> PlatformIdleTime(int64_t)
+std::unique_ptr<IdleSource> PlatformIdleSource(int64_t)
 {
     return nullptr;
 }

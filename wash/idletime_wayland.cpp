@@ -1,6 +1,5 @@
 #include "wash/idletime_linux.h"
 
-#include "wash/washsession.h"
 #include "wash/waylandclient.h"
 
 #include <ext-idle-notify-v1-client-protocol.h>
@@ -11,64 +10,68 @@
 
 #include <algorithm>
 #include <limits>
-#include <utility>
 #include <vector>
 
 namespace {
 
+class WaylandIdleSource;
+
 /// One seat's notification: the compositor says when the seat has had no input for the delay
-/// ("idled") and when input comes again ("resumed"), counting from the notification's creation.
+/// ("idled") and when input comes again ("resumed").
 struct SeatIdle {
+    WaylandIdleSource *Owner = nullptr;
     wl_proxy *Seat = nullptr;
     wl_proxy *Notification = nullptr;
     bool Idle = false;
-    bool Changed = false; // told since the last reading, which then dates it
-    int64_t Since = 0;    // when it went idle, or when its count last began
 };
 
-void SetIdle(void *data, bool idle)
-{
-    auto *seat = static_cast<SeatIdle *>(data);
-    seat->Idle = idle;
-    seat->Changed = true;
-}
+void SeatChanged(void *data, bool idle);
 
 const ext_idle_notification_v1_listener ExtListener{
-    .idled = [](void *data, ext_idle_notification_v1 *) { SetIdle(data, true); },
-    .resumed = [](void *data, ext_idle_notification_v1 *) { SetIdle(data, false); },
+    .idled = [](void *data, ext_idle_notification_v1 *) { SeatChanged(data, true); },
+    .resumed = [](void *data, ext_idle_notification_v1 *) { SeatChanged(data, false); },
 };
 #ifdef GSW_KDE_IDLE
 const org_kde_kwin_idle_timeout_listener KdeListener{
-    .idle = [](void *data, org_kde_kwin_idle_timeout *) { SetIdle(data, true); },
-    .resumed = [](void *data, org_kde_kwin_idle_timeout *) { SetIdle(data, false); },
+    .idle = [](void *data, org_kde_kwin_idle_timeout *) { SeatChanged(data, true); },
+    .resumed = [](void *data, org_kde_kwin_idle_timeout *) { SeatChanged(data, false); },
 };
 #endif
 
-/// The compositor only says whether the delay has passed, so the idle time is what it says
-/// plus what the program counted since: at least the delay once idle, below it until then.
-/// Its events are read by Qt, which reads the whole connection, and handled at each reading.
-class WaylandIdleSource : public IdleTimeSource {
+/// The compositor's idle notifications, one per seat, on Qt's connection: Qt's event loop reads
+/// them when they come, and the source only takes note there. The session is idle while every
+/// seat is. Where the compositor offers it (ext-idle-notify version 2), the notification counts
+/// only input, so that another program's idle inhibitor (a paused video, a browser tab) does not
+/// keep the washes away; the older notifications count inhibitors too.
+class WaylandIdleSource : public IdleSource {
 public:
-    WaylandIdleSource(wl_display *display, int64_t delay)
-        : Globals(display)
-        , Delay(std::clamp<int64_t>(delay, 1, std::numeric_limits<uint32_t>::max()))
+    WaylandIdleSource(WaylandGlobals &globals, int64_t delay)
+        : Globals(globals)
     {
-        const auto timeout = static_cast<uint32_t>(Delay);
+        const auto timeout = static_cast<uint32_t>(
+            std::clamp<int64_t>(delay, 1, std::numeric_limits<uint32_t>::max()));
         for (const auto &[seat, version] : Globals.BindAll(&wl_seat_interface, 1)) {
             Seats.push_back(std::make_unique<SeatIdle>());
+            Seats.back()->Owner = this;
             Seats.back()->Seat = seat;
         }
-        Notifier = Globals.BindFirst(&ext_idle_notifier_v1_interface, 1);
-        for (const auto &seat : Seats) {
-            if (!Notifier)
-                break;
-            seat->Notification =
-                reinterpret_cast<wl_proxy *>(ext_idle_notifier_v1_get_idle_notification(
-                    reinterpret_cast<ext_idle_notifier_v1 *>(Notifier), timeout,
-                    reinterpret_cast<wl_seat *>(seat->Seat)));
-            ext_idle_notification_v1_add_listener(
-                reinterpret_cast<ext_idle_notification_v1 *>(seat->Notification), &ExtListener,
-                seat.get());
+        const auto notifiers = Globals.BindAll(&ext_idle_notifier_v1_interface, 2);
+        if (!notifiers.isEmpty()) {
+            Notifier = notifiers.first().first;
+            InputOnly = notifiers.first().second >= 2;
+            for (const auto &seat : Seats) {
+                auto *notifier = reinterpret_cast<ext_idle_notifier_v1 *>(Notifier);
+                auto *wlSeat = reinterpret_cast<wl_seat *>(seat->Seat);
+                ext_idle_notification_v1 *notification =
+                    InputOnly
+                        ? ext_idle_notifier_v1_get_input_idle_notification(notifier, timeout,
+                                                                           wlSeat)
+                        : ext_idle_notifier_v1_get_idle_notification(notifier, timeout, wlSeat);
+                ext_idle_notification_v1_add_listener(notification, &ExtListener, seat.get());
+                seat->Notification = reinterpret_cast<wl_proxy *>(notification);
+            }
+            for (auto it = notifiers.begin() + 1; it != notifiers.end(); ++it)
+                wl_proxy_destroy(it->first);
         }
 #ifdef GSW_KDE_IDLE
         // KDE's older protocol, the only one of sway 1.7 and KWin 5.27.
@@ -86,9 +89,10 @@ public:
         }
 #endif
         Working = !Seats.empty() && (Notifier || Kde) && Globals.Roundtrip();
-        const int64_t now = Clock();
-        for (const auto &seat : Seats)
-            seat->Since = now;
+        for (const auto &seat : Seats) {
+            if (seat->Notification)
+                Globals.MoveToQtQueue(seat->Notification);
+        }
     }
 
     ~WaylandIdleSource() override
@@ -118,43 +122,45 @@ public:
     {
         return Working;
     }
-
-    std::optional<int64_t> IdleMilliseconds() override
+    bool CountsInputOnly() const
     {
-        // What the compositor said since the last reading is dated now, a reading's interval
-        // late at most.
-        const int64_t now = Clock();
-        if (!Globals.DispatchPending())
-            return std::nullopt;
-        // Every seat counts: the session is idle as long as its busiest seat.
-        int64_t idle = std::numeric_limits<int64_t>::max();
-        for (const auto &seat : Seats) {
-            if (std::exchange(seat->Changed, false))
-                seat->Since = now;
-            const int64_t counted = now - seat->Since;
-            idle = std::min(idle, seat->Idle ? Delay + counted : std::min(counted, Delay - 1));
-        }
-        return idle;
+        return InputOnly;
+    }
+
+    /// A seat's notification came, possibly in the middle of Qt's own handling of the
+    /// connection: what follows from it waits for the event loop.
+    void Changed()
+    {
+        const bool idle =
+            std::all_of(Seats.begin(), Seats.end(), [](const auto &seat) { return seat->Idle; });
+        QMetaObject::invokeMethod(
+            this, [this, idle] { SetIdle(idle); }, Qt::QueuedConnection);
     }
 
 private:
-    WaylandGlobals Globals;
-    WashClock Clock = SteadyClock();
-    int64_t Delay;
+    WaylandGlobals &Globals;
     std::vector<std::unique_ptr<SeatIdle>> Seats;
     wl_proxy *Notifier = nullptr;
     wl_proxy *Kde = nullptr;
+    bool InputOnly = false;
     bool Working = false;
 };
 
+void SeatChanged(void *data, bool idle)
+{
+    auto *seat = static_cast<SeatIdle *>(data);
+    seat->Idle = idle;
+    seat->Owner->Changed();
+}
+
 } // namespace
 
-std::unique_ptr<IdleTimeSource> WaylandIdleTime(int64_t delay)
+std::unique_ptr<IdleSource> WaylandIdleTime(int64_t delay)
 {
-    wl_display *display = QtWaylandDisplay();
-    if (!display)
+    WaylandGlobals *globals = ProgramWaylandGlobals();
+    if (!globals)
         return nullptr;
-    auto source = std::make_unique<WaylandIdleSource>(display, delay);
+    auto source = std::make_unique<WaylandIdleSource>(*globals, delay);
     if (!source->IsWorking())
         return nullptr;
     return source;

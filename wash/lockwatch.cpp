@@ -1,10 +1,25 @@
 #include "wash/lockwatch.h"
 
-void TLockWatch::Set(bool &flag, bool on)
+#include <algorithm>
+
+TLockWatch::TLockWatch(QObject *parent)
+    : QObject(parent)
 {
-    const bool before = SaverActive || SessionLocked;
-    flag = on;
-    const bool now = SaverActive || SessionLocked;
-    if (now != before)
-        emit lockedChanged(now);
+}
+
+void TLockWatch::Set(Source source, State state)
+{
+    const auto it = std::find_if(States.begin(), States.end(),
+                                 [source](const auto &entry) { return entry.first == source; });
+    if (it != States.end())
+        it->second = state;
+    else
+        States.append({source, state});
+    State combined = State::Unlocked;
+    for (const auto &[which, said] : std::as_const(States))
+        combined = std::max(combined, said);
+    if (combined == Combined)
+        return;
+    const State before = std::exchange(Combined, combined);
+    emit stateChanged(Combined, before);
 }

@@ -1,31 +1,50 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
-#include <QStringList>
-#include <QVariantMap>
 
-/// Tells when the desktop's screen saver or screen lock engages and when it lets go, where the
-/// desktop says so: its screen saver service, or the login manager's lock hint on the session;
-/// on Windows, the screen saver or the lock screen taking the input. Elsewhere it never signals.
+/// Whether the screen is locked or blanked, from every source the desktop has: each says so by
+/// its own signal or event, and the watch puts them together. The screen counts as locked while
+/// any source says so, and as unknown while a source that is there has not answered yet, so
+/// that nothing is shown behind a lock the program has not heard of. A source that is not there
+/// counts for nothing.
 class TLockWatch : public QObject {
     Q_OBJECT
 
 public:
+    enum class State { Unlocked, Unknown, Locked };
+    /// The sources, each told apart by the platform code that feeds it.
+    enum class Source {
+        SaverService,  ///< org.freedesktop.ScreenSaver's ActiveChanged
+        GnomeSaver,    ///< org.gnome.ScreenSaver's ActiveChanged
+        LockedHint,    ///< the login manager's LockedHint on the session
+        LockRequest,   ///< the login manager's Lock signal, until Unlock or input after it
+        XServerSaver,  ///< the X server's own screen saver
+        XScreensaver,  ///< xscreensaver's status on the root window
+        WindowsSession ///< the Windows session's lock, or its screen saver
+    };
+
+    /// Watches nothing yet: WatchPlatformLocks starts the platform's sources; a test sets its own.
     explicit TLockWatch(QObject *parent = nullptr);
 
-signals:
-    /// Locked: either source says so; emitted on every change.
-    void lockedChanged(bool locked);
+    /// What `source` says now; Unlocked also for a source that is not there.
+    void Set(Source source, State state);
+    State Now() const { return Combined; }
 
-private slots:
-    void ActiveChanged(bool active) { Set(SaverActive, active); }
-    void SessionPropertiesChanged(const QString &interface, const QVariantMap &changed,
-                                  const QStringList &invalidated);
+public slots:
+    /// Input came after an idle period: whoever asked for a lock and said nothing since has been
+    /// answered by the user, who unlocked or never was locked out.
+    void InputAfterIdle() { Set(Source::LockRequest, State::Unlocked); }
+
+signals:
+    /// The combined state changed from `before` to `now`.
+    void stateChanged(TLockWatch::State now, TLockWatch::State before);
 
 private:
-    void Set(bool &flag, bool on);
-    void WatchLoginSession(const QString &path);
-
-    bool SaverActive = false;
-    bool SessionLocked = false;
+    QList<std::pair<Source, State>> States;
+    State Combined = State::Unlocked;
 };
+
+/// Starts this platform's sources on `watch`: each that is there counts as Unknown until it
+/// answers. Needs the application object and an event loop for the answers.
+void WatchPlatformLocks(TLockWatch &watch);

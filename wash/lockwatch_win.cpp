@@ -25,16 +25,16 @@ bool ScreenLocked()
 
 // Windows tells a lock only to a window registered for session messages; asking once a second
 // needs none, and a wash behind the lock ends within that second.
-TLockWatch::TLockWatch(QObject *parent)
-    : QObject(parent)
+void WatchPlatformLocks(TLockWatch &watch)
 {
-    auto *poll = new QTimer(this);
+    using State = TLockWatch::State;
+    auto read = [&watch] {
+        watch.Set(TLockWatch::Source::WindowsSession,
+                  ScreenLocked() ? State::Locked : State::Unlocked);
+    };
+    auto *poll = new QTimer(&watch);
     poll->setInterval(1000);
-    connect(poll, &QTimer::timeout, this, [this] { Set(SaverActive, ScreenLocked()); });
+    QObject::connect(poll, &QTimer::timeout, &watch, read);
     poll->start();
-    Set(SaverActive, ScreenLocked());
-}
-
-void TLockWatch::SessionPropertiesChanged(const QString &, const QVariantMap &, const QStringList &)
-{
+    read();
 }

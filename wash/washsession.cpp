@@ -2,6 +2,7 @@
 
 #include "app/gswglobals.h"
 #include "wash/screensaverinhibitor.h"
+#include "wash/washlock.h"
 #include "wash/washunit.h"
 
 #include <QScreen>
@@ -41,6 +42,11 @@ void TWashSession::SetInhibitor(ScreenSaverInhibitor *inhibitor)
     delete Inhibitor;
     Inhibitor = inhibitor;
     Inhibitor->setParent(this);
+}
+
+void TWashSession::SetWashLock(std::unique_ptr<TWashLock> lock)
+{
+    WashLock = std::move(lock);
 }
 
 void TWashSession::BeginWash(int target, bool unattended)
@@ -86,6 +92,8 @@ void TWashSession::StartWash(int target)
     }
     if (WashWindowList->isEmpty())
         return;
+    if (WashLock)
+        WashLock->Hold();
     if (KeepAwake)
         Inhibitor->Inhibit(QStringLiteral("A Glowsweep wash is running"));
     if (WashDuration) {
@@ -132,6 +140,8 @@ void TWashSession::StopWash()
         form->close();
     WashWindowList->clear();
     Stopping = false;
+    if (WashLock)
+        WashLock->Release();
     Inhibitor->Release();
     EndTimer->stop();
     Unattended = false;

@@ -4,12 +4,14 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QTimer;
 class QWidget;
 class ScreenSaverInhibitor;
 class TWashForm;
+class TWashLock;
 
 /// Milliseconds on a clock that never goes back; the program reads the steady clock, tests a
 /// clock of their own.
@@ -38,6 +40,8 @@ public:
     void SetClock(WashClock clock) { Clock = std::move(clock); }
     /// Replaces what keeps the screen awake; the session takes it over.
     void SetInhibitor(ScreenSaverInhibitor *inhibitor);
+    /// Held while a wash of this session is on screen, for the program's other instances to see.
+    void SetWashLock(std::unique_ptr<TWashLock> lock);
 
     /// Every wash of this run ends by itself after this many milliseconds; empty: a wash runs
     /// until it is stopped.
@@ -92,6 +96,7 @@ private:
     QWidget *Owner;
     WashClock Clock;
     ScreenSaverInhibitor *Inhibitor;
+    std::unique_ptr<TWashLock> WashLock;
     QTimer *EndTimer;
     bool Unattended = false;
     bool WashAll = false; // the running wash covers every monitor

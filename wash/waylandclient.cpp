@@ -3,6 +3,7 @@
 #include "app/platformname.h"
 
 #include <QGuiApplication>
+#include <QPointer>
 #include <QWindow>
 #include <qpa/qplatformnativeinterface.h>
 #include <wayland-client.h>
@@ -118,4 +119,42 @@ void WaylandGlobals::Flush()
 {
     if (Display)
         wl_display_flush(Display);
+}
+
+void WaylandGlobals::MoveToQtQueue(wl_proxy *proxy)
+{
+    if (!Display || !proxy)
+        return;
+    wl_proxy_set_queue(proxy, nullptr);
+    DispatchPending();
+}
+
+namespace {
+
+/// Keeps the program's globals as long as the application object, which goes before Qt's
+/// connection does.
+class ProgramGlobals : public QObject {
+public:
+    explicit ProgramGlobals(wl_display *display)
+        : QObject(QCoreApplication::instance())
+        , Globals(display)
+    {
+    }
+    WaylandGlobals Globals;
+};
+
+} // namespace
+
+WaylandGlobals *ProgramWaylandGlobals()
+{
+    static QPointer<ProgramGlobals> program;
+    if (!program) {
+        wl_display *display = QtWaylandDisplay();
+        if (!display || !QCoreApplication::instance())
+            return nullptr;
+        program = new ProgramGlobals(display);
+    } else {
+        program->Globals.DispatchPending();
+    }
+    return &program->Globals;
 }

@@ -27,6 +27,8 @@ wl_surface *QtWaylandSurface(QWindow *window);
 /// The compositor's globals, listed and bound on an event queue of this object's own: waiting
 /// for the compositor here never runs Qt's event handlers, nor does Qt's waiting run ours.
 /// Everything bound here belongs to that queue and is to be destroyed before this object.
+/// Events of an object moved to Qt's own queue (MoveToQtQueue) are handled by Qt's event loop
+/// as they come, with Qt's.
 class WaylandGlobals {
 public:
     /// Lists the globals; nothing is listed where `display` is null.
@@ -50,6 +52,10 @@ public:
     bool DispatchPending();
     /// Sends what was asked so far without waiting.
     void Flush();
+    /// Hands `proxy`, bound here, to the queue Qt reads and dispatches from its event loop, then
+    /// handles what had come in for it here. Its listeners then run inside Qt's event handling,
+    /// where they may only take note and leave the rest for later.
+    void MoveToQtQueue(wl_proxy *proxy);
 
 private:
     struct Global {
@@ -67,3 +73,8 @@ private:
     wl_registry *Registry = nullptr;
     QList<Global> Globals;
 };
+
+/// The program's one list of the compositor's globals on Qt's connection, made at the first call
+/// and kept until the application object goes; null unless the program runs as a Wayland
+/// client. What it lists is brought up to date at each call.
+WaylandGlobals *ProgramWaylandGlobals();

@@ -2,18 +2,23 @@
 // cookie and prints each call on standard output ("Inhibit 1", "UnInhibit 1"), so that a test
 // sees whether the program releases what it asked for. Prints "ready" once it owns its name.
 // SetActive(b), called by the test, plays the screen saver or lock engaging (true) or letting go:
-// GetActive then answers b, and ActiveChanged(b) goes out.
+// GetActive then answers b, and ActiveChanged(b) goes out. SetAnswerDelay(ms) makes GetActive
+// answer that much later.
 //
 // "fakescreensaver login1" stands in for the login manager on the system bus instead: one
-// session, whose LockedHint the test sets with SetLockedHint, as a lock screen would.
+// session, whose LockedHint the test sets with SetLockedHint, as a lock screen would, and which
+// sends Lock or Unlock when the test calls AskLock(b), as loginctl lock-session would.
 // "fakescreensaver mutter" stands in for GNOME's idle monitor on the session bus: GetIdletime
-// answers what the test last gave SetIdletime, in milliseconds.
+// answers what the test last gave SetIdletime, in milliseconds, and the watches fire as that
+// count passes their interval (idle watches) or starts again (user-active watches).
 
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QMap>
 #include <QObject>
+#include <QTimer>
 #include <QVariantMap>
 #include <cstdio>
 #include <initializer_list>
@@ -37,7 +42,19 @@ public slots:
         std::fflush(stdout);
     }
 
-    Q_SCRIPTABLE bool GetActive() { return active; }
+    /// Answers after the delay SetAnswerDelay gave, as a service busy elsewhere would.
+    Q_SCRIPTABLE bool GetActive(const QDBusMessage &call)
+    {
+        if (answerDelay == 0)
+            return active;
+        call.setDelayedReply(true);
+        QTimer::singleShot(answerDelay, this, [this, call] {
+            QDBusConnection::sessionBus().send(call.createReply(active));
+        });
+        return false;
+    }
+
+    Q_SCRIPTABLE void SetAnswerDelay(uint milliseconds) { answerDelay = milliseconds; }
 
     Q_SCRIPTABLE void SetActive(bool on)
     {
@@ -53,6 +70,7 @@ signals:
 private:
     uint lastCookie = 0;
     bool active = false;
+    uint answerDelay = 0;
 };
 
 class FakeLoginSession : public QObject {
@@ -77,6 +95,19 @@ public slots:
         QDBusConnection::systemBus().send(changed);
     }
 
+    /// What loginctl lock-session (true) and unlock-session (false) make the login manager send.
+    Q_SCRIPTABLE void AskLock(bool on)
+    {
+        if (on)
+            emit Lock();
+        else
+            emit Unlock();
+    }
+
+signals:
+    Q_SCRIPTABLE void Lock();
+    Q_SCRIPTABLE void Unlock();
+
 private:
     bool locked = false;
 };
@@ -98,10 +129,52 @@ class FakeIdleMonitor : public QObject {
 
 public slots:
     Q_SCRIPTABLE qulonglong GetIdletime() { return idle; }
-    Q_SCRIPTABLE void SetIdletime(qulonglong milliseconds) { idle = milliseconds; }
+
+    Q_SCRIPTABLE uint AddIdleWatch(qulonglong interval)
+    {
+        idleWatches.insert(++lastWatch, interval);
+        std::printf("AddIdleWatch %llu\n", interval);
+        std::fflush(stdout);
+        return lastWatch;
+    }
+
+    Q_SCRIPTABLE uint AddUserActiveWatch()
+    {
+        activeWatches.append(++lastWatch);
+        std::printf("AddUserActiveWatch\n");
+        std::fflush(stdout);
+        return lastWatch;
+    }
+
+    Q_SCRIPTABLE void RemoveWatch(uint id)
+    {
+        idleWatches.remove(id);
+        activeWatches.removeAll(id);
+    }
+
+    /// The count from now on: an idle watch whose interval it reaches fires, and input (a count
+    /// that starts again) fires every user-active watch once.
+    Q_SCRIPTABLE void SetIdletime(qulonglong milliseconds)
+    {
+        const qulonglong before = std::exchange(idle, milliseconds);
+        if (idle < before) {
+            for (const uint id : std::exchange(activeWatches, {}))
+                emit WatchFired(id);
+        }
+        for (auto it = idleWatches.cbegin(); it != idleWatches.cend(); ++it) {
+            if (idle >= it.value() && before < it.value())
+                emit WatchFired(it.key());
+        }
+    }
+
+signals:
+    Q_SCRIPTABLE void WatchFired(uint id);
 
 private:
     qulonglong idle = 0;
+    uint lastWatch = 0;
+    QMap<uint, qulonglong> idleWatches;
+    QList<uint> activeWatches;
 };
 
 /// Serves `objects` (path, object) under `service` on `bus`, then runs until killed.
