@@ -25,9 +25,9 @@ QString HelpText(const QCommandLineParser &parser)
     return text + ExitStatusText;
 }
 
-} // namespace
-
-std::optional<int64_t> ParseDuration(const QString &text)
+/// A duration in the form ParseDuration takes, in milliseconds before rounding; empty when the
+/// text is malformed.
+std::optional<double> UnroundedDuration(const QString &text)
 {
     static const QRegularExpression form(
         QStringLiteral("^([0-9]+(?:\\.[0-9]+)?|\\.[0-9]+)([smh]?)$"));
@@ -40,9 +40,21 @@ std::optional<int64_t> ParseDuration(const QString &text)
     const double perUnit = unit == QLatin1String("s")   ? 1000.0
                            : unit == QLatin1String("h") ? 3'600'000.0
                                                         : 60'000.0;
-    const double milliseconds = std::round(number * perUnit);
+    if (!ok)
+        return std::nullopt;
+    return number * perUnit;
+}
+
+} // namespace
+
+std::optional<int64_t> ParseDuration(const QString &text)
+{
+    const std::optional<double> unrounded = UnroundedDuration(text);
+    if (!unrounded)
+        return std::nullopt;
+    const double milliseconds = std::round(*unrounded);
     // 2^63 is exact in a double, and every double below it fits in int64_t.
-    if (!ok || !(milliseconds >= 1.0) || !(milliseconds < 9223372036854775808.0))
+    if (!(milliseconds >= 1.0) || !(milliseconds < 9223372036854775808.0))
         return std::nullopt;
     return static_cast<int64_t>(milliseconds);
 }
@@ -142,7 +154,8 @@ TCommandLine ParseCommandLine(const QStringList &arguments)
     if (parser.isSet(whenIdle)) {
         const QString value = parser.value(whenIdle);
         result.whenIdle = ParseDuration(value);
-        if (!result.whenIdle || *result.whenIdle < 1000)
+        // Before rounding: 0.9999s is less than the second that --help asks for.
+        if (!result.whenIdle || *UnroundedDuration(value) < 1000.0)
             return fail(QStringLiteral("Invalid idle time '%1' for --when-idle: give at least "
                                        "1s, such as 90s, 5m or 1h.")
                             .arg(value));

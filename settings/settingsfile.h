@@ -57,7 +57,9 @@ std::optional<int32_t> LoadSettingsFile(const QByteArray &configFolder,
 /// Creates `configFolder` with missing parents, then replaces the settings file in it by a
 /// complete new one, or throws SettingsFileError and leaves the old file untouched. The new file
 /// is written beside it under a fresh name and renamed over it, so a symbolic link at the path
-/// is itself replaced and its target is never written. An existing file this user may not write
+/// is itself replaced and its target is never written; it keeps the old file's permissions, and
+/// when root saves, its owner (ReplaceFileAtomically tells where the file is rewritten in place
+/// instead). An existing file this user may not write
 /// is not replaced (as root: one with no write permission bit at all). A folder that is not
 /// absolute fails as a missing one does, so nothing is written in the current folder.
 void SaveSettingsFile(const QByteArray &configFolder, const QList<MonitorSettings> &records,

@@ -31,18 +31,23 @@ void CreateSharedFolder(const QByteArray &folder);
 
 /// Replaces the file at `path` by one holding `bytes`: writes a new file in the same folder (with
 /// no name where the file system allows, else with an unpredictable one, created exclusively),
-/// flushes it to disk and renames it over `path`. In a folder that other users may write, the new
+/// flushes it to disk and renames it over `path`. A save never changes who may save next: the
+/// new file takes the permission bits of the regular file it replaces (not its set-ID and sticky
+/// bits, nor an ACL the folder hands down), its group where this user may give it that, and when
+/// root saves, its owner. Where no file is replaced and other users may write the folder, the new
 /// file is writable by them too, so that the next user's save may replace it.
 ///
-/// Where the folder does not let this user create a file but the existing regular file may be
-/// written, the file is rewritten in place instead; a link, a device or a read-only file is still
-/// refused. The rewrite covers what remains of the old length with NUL bytes, which end the text
-/// (DecodeSettingsText), before it cuts the file to length, so the file reads as the old bytes or
-/// as the new ones at every moment the program may be killed.
+/// The existing regular file is rewritten in place instead where the folder does not let this
+/// user create a file but the file may be written, and where a new file could not be given the
+/// same access: the file carries a POSIX ACL, or the new file cannot be given its owner or mode.
+/// A link, a device or a read-only file is still refused. The rewrite covers what remains of the
+/// old length with NUL bytes, which end the text (DecodeSettingsText), before it cuts the file to
+/// length, so the file reads as the old bytes or as the new ones at every moment the program may
+/// be killed.
 ///
 /// Saves of one file take turns: where a file exists, it is held under an exclusive advisory lock
 /// (flock) until the save is done, by the in-place rewrite and the replacement alike. A lock not
-/// had within SettingsLockWaitMs fails the save with the system's text for EWOULDBLOCK.
+/// had within SettingsLockWaitMs fails the save with the cause FileLockedText.
 ///
 /// Throws SettingsFileError; on failure the file at `path` is as it was and no temporary file
 /// remains. Stale temporary files of earlier saves are removed first (RemoveStaleTemporaries).
@@ -66,6 +71,10 @@ void RemoveStaleTemporaries(const QByteArray &path, long long now);
 QString CannotCreateFileText(const QString &path, int errorCode, const QString &systemText);
 
 inline constexpr char StreamWriteErrorText[] = "Stream write error";
+
+/// The cause in "Cannot create file" when another program holds the file locked, on every
+/// platform, in place of the system's text (on Unix "Resource temporarily unavailable").
+inline constexpr char FileLockedText[] = "The file is locked by another program.";
 
 /// Test seam: when set, asked before each write of the new file's bytes (with the count already
 /// written); returning true makes that write fail as on a full disk.

@@ -13,6 +13,10 @@
 #include <unistd.h>
 #include <utility>
 
+#ifdef __linux__
+#include <sys/xattr.h>
+#endif
+
 namespace {
 
 // The most of an existing file that an in-place write keeps, to put back if it fails.
@@ -72,6 +76,12 @@ private:
 {
     const QString systemText = errorCode != 0 ? qt_error_string(errorCode) : QString();
     throw SettingsFileError(CannotCreateFileText(QFile::decodeName(path), errorCode, systemText));
+}
+
+[[noreturn]] void ThrowLocked(const QByteArray &path)
+{
+    throw SettingsFileError(CannotCreateFileText(QFile::decodeName(path), EWOULDBLOCK,
+                                                 QString::fromLatin1(FileLockedText)));
 }
 
 [[noreturn]] void ThrowStreamWriteError()
@@ -258,6 +268,41 @@ int OpenLocked(const QByteArray &nativePath, FileDescriptor &fd, struct stat &ex
     return EWOULDBLOCK; // replaced again and again while we waited
 }
 
+#ifdef __linux__
+constexpr char AccessAclName[] = "system.posix_acl_access";
+#endif
+
+// Whether the file `fd` carries a POSIX ACL, which grants what its mode does not tell.
+bool HasAccessAcl(int fd)
+{
+#ifdef __linux__
+    return ::fgetxattr(fd, AccessAclName, nullptr, 0) >= 0;
+#else
+    static_cast<void>(fd);
+    return false;
+#endif
+}
+
+// Gives the new file `fd` the access of the file it replaces, `old` (ReplaceFileAtomically);
+// false, with errno set, where it cannot.
+bool TakeOverAccess(int fd, const struct stat &old)
+{
+    if (::geteuid() == 0) {
+        if (::fchown(fd, old.st_uid, old.st_gid) != 0)
+            return false;
+    } else {
+        // The system lets a user give only a group the user belongs to; elsewhere the new file
+        // keeps the user's own.
+        static_cast<void>(::fchown(fd, static_cast<uid_t>(-1), old.st_gid));
+    }
+#ifdef __linux__
+    // The old file has none (HasAccessAcl), so one the folder handed down would grant more.
+    if (::fremovexattr(fd, AccessAclName) != 0 && errno != ENODATA && errno != ENOTSUP)
+        return false;
+#endif
+    return ::fchmod(fd, old.st_mode & 0777) == 0;
+}
+
 // Writes `content` over the file `fd` where it stands: first over the whole of its current
 // length, the rest of which becomes NUL bytes that end the text, then cuts it to length. A kill
 // between the steps leaves a file that reads as `content`.
@@ -368,12 +413,20 @@ void ReplaceFileAtomically(const QByteArray &path, const QByteArray &bytes)
     const QByteArray &nativePath = path;
     FileDescriptor locked; // the existing file, held until the save is done
     struct stat existing {};
-    if (const int error = OpenLocked(nativePath, locked, existing))
+    if (const int error = OpenLocked(nativePath, locked, existing)) {
+        if (error == EWOULDBLOCK)
+            ThrowLocked(path);
         ThrowCannotCreate(path, error);
+    }
     const bool isRegular = S_ISREG(existing.st_mode);
     if (isRegular) {
         if (const int refusal = ReplaceRefusal(nativePath, existing))
             ThrowCannotCreate(path, refusal);
+        // A new file would not carry the ACL; the file where it stands keeps it.
+        if (HasAccessAcl(locked.Get())) {
+            WriteInPlace(path, locked, bytes, EACCES);
+            return;
+        }
     }
 
     const QByteArray folder = FolderOf(nativePath);
@@ -396,7 +449,12 @@ void ReplaceFileAtomically(const QByteArray &path, const QByteArray &bytes)
     TemporaryName temporary(name);
 
     struct stat folderInfo {};
-    if (::stat(folder.isEmpty() ? "." : folder.constData(), &folderInfo) == 0) {
+    if (isRegular) {
+        if (!TakeOverAccess(fd.Get(), existing)) {
+            WriteInPlace(path, locked, bytes, errno);
+            return;
+        }
+    } else if (::stat(folder.isEmpty() ? "." : folder.constData(), &folderInfo) == 0) {
         const mode_t othersWrite = folderInfo.st_mode & (S_IWGRP | S_IWOTH);
         if (othersWrite != 0)
             ::fchmod(fd.Get(), S_IRUSR | S_IWUSR | S_IRGRP | S_IROTH | othersWrite);

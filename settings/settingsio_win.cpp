@@ -80,8 +80,10 @@ QString SystemText(DWORD code)
 
 [[noreturn]] void ThrowCannotCreate(const QByteArray &path, DWORD code)
 {
+    const bool locked = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION;
     throw SettingsFileError(
-        CannotCreateFileText(QFile::decodeName(path), static_cast<int>(code), SystemText(code)));
+        CannotCreateFileText(QFile::decodeName(path), static_cast<int>(code),
+                             locked ? QString::fromLatin1(FileLockedText) : SystemText(code)));
 }
 
 [[noreturn]] void ThrowStreamWriteError()

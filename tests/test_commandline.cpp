@@ -88,6 +88,10 @@ TEST(ParseCommandLine, ActionsValuesAndOneLineErrors)
     }
     EXPECT_EQ(ParseCommandLine({}).action, A::Run); // started with no program name at all
     EXPECT_EQ(ParseCommandLine({"gsw", "--wash", "all", "--when-idle", "1s"}).whenIdle, 1000);
+    EXPECT_EQ(ParseCommandLine({"gsw", "--wash", "all", "--when-idle", "0.01667m"}).whenIdle, 1000);
+    for (const char *belowASecond : {"0.9999s", "0.0166m"}) // before rounding to 1000 ms
+        EXPECT_EQ(ParseCommandLine({"gsw", "--wash", "all", "--when-idle", belowASecond}).action,
+                  A::Fail);
     EXPECT_EQ(ParseCommandLine({"gsw", "--wash", "all"}).whenIdle, std::nullopt);
 }
 

@@ -18,6 +18,8 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -523,11 +525,73 @@ TEST_F(SettingsFolder, SharedFolderLetsTheNextUserReplaceTheFile)
     EXPECT_EQ(SaveAsUnprivileged(Folder()), "saved");
     EXPECT_EQ(ReadAll(File()), EncodeSettingsFile(FreshRecords(1), 0));
 
-    // In a folder only its owner may write, the file is not opened up to others.
+    // In a folder only its owner may write, a new file is not opened up to others.
     ::chmod(QFile::encodeName(Folder()).constData(), 0755);
+    QFile::remove(File());
     SaveSettingsFile(QFile::encodeName(Folder()), FreshRecords(1), 0);
     ASSERT_EQ(::stat(QFile::encodeName(File()).constData(), &fileInfo), 0);
     EXPECT_EQ(fileInfo.st_mode & 0022, 0u);
+}
+
+// Sets the POSIX ACL `name` (system.posix_acl_access or _default) of `mode` that also lets
+// nobody read and write; false where the file system has none. Little-endian hosts only.
+bool SetAclForNobody(const QString &path, const char *name, mode_t mode)
+{
+    const uint32_t any = 0xFFFFFFFF; // each entry: its tag | its permissions << 16, then an id
+    const uint32_t entries[][2] = {{1 | (mode >> 6 & 7) << 16, any},
+                                   {2 | 6 << 16, 65534},
+                                   {4 | (mode >> 3 & 7) << 16, any},
+                                   {0x10 | 6 << 16, any},
+                                   {0x20 | (mode & 7) << 16, any}};
+    const QByteArray acl = QByteArray::fromHex("02000000") +
+                           QByteArray(reinterpret_cast<const char *>(entries), sizeof entries);
+    return ::setxattr(QFile::encodeName(path).constData(), name, acl.constData(),
+                      static_cast<size_t>(acl.size()), 0) == 0;
+}
+
+// Root's save (a nightly wash) leaves the file to whoever could save it before: a new file with
+// the old one's mode and owner, or the old file where it stands.
+TEST_F(SettingsFolder, SaveKeepsWhoMaySaveNext)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to give files to other users";
+    const struct {
+        const char *edge;
+        mode_t folderMode, fileMode;
+        uid_t owner;
+        const char *acl; // on the file (which is then rewritten in place) or the folder's default
+        bool nobodySavesNext;
+    } rows[] = {
+        {"locked folder, file anyone may write", 0755, 0666, 0, nullptr, true},
+        {"shared folder, file only its owner may write", 0777, 0600, 65534, nullptr, true},
+        {"file that an ACL lets nobody write", 0755, 0644, 0, "system.posix_acl_access", true},
+        {"ACL that the folder hands down", 0755, 0664, 0, "system.posix_acl_default", false},
+    };
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+    const QByteArray file = QFile::encodeName(File());
+    for (const auto &row : rows) {
+        ASSERT_TRUE(QDir().mkpath(Folder()));
+        WriteAll(File(), "old");
+        ::chown(file, row.owner, row.owner);
+        ::chmod(file, row.fileMode);
+        const bool onFile = row.acl && std::strstr(row.acl, "access");
+        if (row.acl && !SetAclForNobody(onFile ? File() : Folder(), row.acl, row.fileMode))
+            GTEST_SKIP() << "no POSIX ACLs here: " << std::strerror(errno);
+        ::chmod(QFile::encodeName(Folder()), row.folderMode);
+        struct stat before {
+        }, after{};
+        ::stat(file, &before);
+        SaveSettingsFile(QFile::encodeName(Folder()), FreshRecords(2), 1);
+        ::stat(file, &after);
+        EXPECT_EQ(std::tuple(ReadAll(File()), after.st_mode, after.st_uid, after.st_gid,
+                             after.st_ino == before.st_ino,
+                             ::getxattr(file, "system.posix_acl_access", nullptr, 0) >= 0),
+                  std::tuple(EncodeSettingsFile(FreshRecords(2), 1), before.st_mode, row.owner,
+                             row.owner, onFile, onFile))
+            << row.edge;
+        EXPECT_EQ(SaveAsUnprivileged(Folder()) == "saved", row.nobodySavesNext) << row.edge;
+        QDir(Folder()).removeRecursively();
+    }
 }
 
 TEST_F(SettingsFolder, FullDiskKeepsTheOldFile)
@@ -677,7 +741,8 @@ TEST_F(SettingsFolder, SavesTakeTurnsAndALockHeldOnFailsTheSave)
         ASSERT_EQ(::flock(holder, LOCK_EX), 0);
         QElapsedTimer waited;
         waited.start();
-        EXPECT_EQ(SaveAsUnprivileged(Folder()), CannotCreate(File(), EWOULDBLOCK).toStdString())
+        EXPECT_EQ(SaveAsUnprivileged(Folder()),
+                  "Cannot create file \"" + File().toStdString() + "\". " + FileLockedText)
             << edge;
         EXPECT_GE(waited.elapsed(), SettingsLockWaitMs - 100) << edge;
         EXPECT_LT(waited.elapsed(), SettingsLockWaitMs + 3000) << edge;
