@@ -134,6 +134,15 @@ int main(int argc, char *argv[])
     mainForm->show();
     if (commandLine.wash) {
         TGswMainForm *form = mainForm.get();
+        // Nobody may be there to see the screen blank: said once per run.
+        QObject::connect(
+            form->Session, &TWashSession::cannotKeepAwake, form,
+            [](const QString &what) {
+                Print(stderr, QStringLiteral("glowsweep-wizard: %1 could not be held back; the "
+                                             "screen may blank during the wash\n")
+                                  .arg(what));
+            },
+            Qt::SingleShotConnection);
         QTimer::singleShot(
             0, form, [form, monitor = *commandLine.wash] { form->StartUnattendedWash(monitor); });
     }

@@ -15,6 +15,9 @@ public:
     /// True while the desktop holds what was asked; where it grants on the spot, from Ask to
     /// GiveBack.
     virtual bool isGranted() const = 0;
+    /// What the last Ask found this desktop unable to hold back, named for a person; empty when
+    /// nothing is known to be missing.
+    virtual QString Unheld() const { return {}; }
     /// Waits, briefly, until what was sent has reached the desktop: the program is about to end
     /// at once.
     virtual void Flush() {}

@@ -19,6 +19,8 @@ void ScreenSaverInhibitor::Inhibit(const QString &reason)
         return;
     Wanted = true;
     d->Ask(reason);
+    if (const QString what = d->Unheld(); !what.isEmpty())
+        emit cannotHold(what);
 }
 
 void ScreenSaverInhibitor::Release()

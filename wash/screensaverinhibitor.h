@@ -11,7 +11,8 @@ class ScreenSaverInhibition;
 ///
 /// Both calls are idempotent and never wait for the desktop: a request that is still on its
 /// way when Release comes is given back as soon as it is granted, also after destruction.
-/// Where no service answers, nothing happens and nothing is reported.
+/// Where no service answers, nothing happens and nothing is reported; only a part of the
+/// desktop that is there but cannot be held back is reported, by cannotHold.
 class ScreenSaverInhibitor : public QObject {
     Q_OBJECT
 
@@ -30,6 +31,11 @@ public:
     /// True while the desktop holds an inhibition granted to this object; where the platform
     /// grants it on the spot, the same as isInhibited.
     bool isGranted() const;
+
+signals:
+    /// Emitted by Inhibit: `what`, a part of this desktop that can blank the screen (named for
+    /// a person), cannot be held back. The rest is asked all the same.
+    void cannotHold(const QString &what);
 
 private:
     std::unique_ptr<ScreenSaverInhibition> d; // what this platform's desktop is asked

@@ -9,7 +9,11 @@
 #include <QGuiApplication>
 #include <QObject>
 #include <QVariantMap>
+#include <cstdlib>
 #include <optional>
+#include <utility>
+#include <xcb/screensaver.h>
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -194,9 +198,98 @@ void DBusInhibition::Answered(Route route, QDBusPendingCallWatcher *watcher)
         SendRelease(*grant);
 }
 
+xcb_connection_t *XConnection()
+{
+    const auto *x11 =
+        qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+// Suspend came with version 1.1 of MIT-SCREEN-SAVER.
+bool CanSuspend(xcb_connection_t *connection)
+{
+    const xcb_query_extension_reply_t *extension =
+        xcb_get_extension_data(connection, &xcb_screensaver_id);
+    if (!extension || !extension->present)
+        return false;
+    xcb_screensaver_query_version_reply_t *version = xcb_screensaver_query_version_reply(
+        connection, xcb_screensaver_query_version(connection, 1, 1), nullptr);
+    const bool can =
+        version && (version->server_major_version > 1 ||
+                    (version->server_major_version == 1 && version->server_minor_version >= 1));
+    std::free(version);
+    return can;
+}
+
+// The X server's own screen saver and its power-saving timers, all that blanks the display on
+// an X11 desktop without a screen-saver service (i3, openbox, a bare session). The server counts
+// a suspension per client and ends it with the client's connection, so a program that is killed
+// leaves nothing suspended. Under XWayland it holds back only XWayland's own saver, which is
+// harmless.
+class XServerSaver {
+public:
+    /// False where the program is an X client whose server cannot suspend its saver.
+    bool Suspend()
+    {
+        xcb_connection_t *connection = XConnection();
+        if (!connection)
+            return true; // not an X client: there is no X server's saver to hold
+        if (!CanSuspend(connection))
+            return false;
+        xcb_screensaver_suspend(connection, 1);
+        xcb_flush(connection);
+        suspended = true;
+        return true;
+    }
+
+    void Resume()
+    {
+        if (!std::exchange(suspended, false))
+            return;
+        xcb_connection_t *connection = XConnection();
+        // A connection that is gone or broken has ended the suspension with it.
+        if (!connection || xcb_connection_has_error(connection))
+            return;
+        xcb_screensaver_suspend(connection, 0);
+        xcb_flush(connection);
+    }
+
+    bool isSuspended() const { return suspended; }
+
+private:
+    bool suspended = false;
+};
+
+// The session bus's screen-saver service and, on X11, the X server's own saver beside it: a
+// desktop may have either, both or neither.
+class LinuxInhibition final : public ScreenSaverInhibition {
+public:
+    void Ask(const QString &why) override
+    {
+        bus.Ask(why);
+        xServerUnheld = !xServer.Suspend();
+    }
+    void GiveBack() override
+    {
+        bus.GiveBack();
+        xServer.Resume();
+    }
+    bool isGranted() const override { return bus.isGranted() || xServer.isSuspended(); }
+    void Flush() override { bus.Flush(); }
+    QString Unheld() const override
+    {
+        return xServerUnheld ? QStringLiteral("the X server's screen saver") : QString();
+    }
+
+private:
+    DBusInhibition bus;
+    XServerSaver xServer;
+    bool xServerUnheld = false;
+};
+
 } // namespace
 
 std::unique_ptr<ScreenSaverInhibition> MakeScreenSaverInhibition()
 {
-    return std::make_unique<DBusInhibition>();
+    return std::make_unique<LinuxInhibition>();
 }

@@ -30,6 +30,7 @@ TWashSession::TWashSession(QWidget *owner, WashClock clock)
 {
     EndTimer->setSingleShot(true);
     connect(EndTimer, &QTimer::timeout, this, &TWashSession::CheckDeadline);
+    connect(Inhibitor, &ScreenSaverInhibitor::cannotHold, this, &TWashSession::cannotKeepAwake);
 }
 
 TWashSession::~TWashSession()
@@ -42,6 +43,7 @@ void TWashSession::SetInhibitor(ScreenSaverInhibitor *inhibitor)
     delete Inhibitor;
     Inhibitor = inhibitor;
     Inhibitor->setParent(this);
+    connect(Inhibitor, &ScreenSaverInhibitor::cannotHold, this, &TWashSession::cannotKeepAwake);
 }
 
 void TWashSession::SetWashLock(std::unique_ptr<TWashLock> lock)

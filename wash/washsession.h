@@ -88,6 +88,9 @@ signals:
     /// An unattended wash is over: its time is up, or its monitors have gone. The wash may
     /// still be running.
     void unattendedOver();
+    /// Starting a wash found `what` (named for a person), which can blank the screen, unable to
+    /// be held back; the wash runs all the same.
+    void cannotKeepAwake(const QString &what);
 
 private:
     void OpenWashWindow(int index);

@@ -4,7 +4,9 @@
 # with status 0, having written the settings with "Activate on" and the records as they were. A
 # monitor that is not there gives status 2 and writes nothing; a timed close that cannot save gives
 # status 1 instead of waiting behind a message box. Without a display the program says so in one
-# line and ends with status 1.
+# line and ends with status 1. The X server's own screen saver (no screen-saver service on the
+# session bus) is held back during a wash and comes on again after it, also after kill -9, but not
+# during a wash of --when-idle; a server that cannot hold it back gets one line on standard error.
 #
 #   test_e2e_commandline.sh PROGRAM E2E_MATCHFRAME     (exit 77: skipped, not root)
 set -euo pipefail
@@ -79,5 +81,65 @@ timed_wash() {
     cmp -s "$XH_TMP/before" "$settings/lumenrun.config" || fail "the unsaved file is unchanged"
 }
 
+saver_state() { xssstate -s; }
+saver_on() { [ "$(saver_state)" = on ]; }
+
+# The X server's screen saver with a 3 s timeout, read through MIT-SCREEN-SAVER. Suspending it does
+# not end a saver already on, so its count is restarted (xset s reset, as input would) once the
+# wash shows, whatever the start-up took.
+x_screen_saver() {
+    xh_start_xorg 1024x768+0+0 || return 1
+    xset s 3 3
+    local settings row name ending status
+    settings=$(xh_tempdir settings-saver)
+    # name | how the wash ends (the program keeps running after a click)
+    for row in "a wash stopped by a click|click" "a wash killed|kill -9"; do
+        IFS='|' read -r name ending <<<"$row"
+        APP_LOG=saver.log APP_WIN=
+        xh_spawn_isolated "$settings" "$APP_LOG" "$E2E_APP" --wash all --duration 1m || return 1
+        APP_PID=$XH_PID
+        xh_poll "$XH_TIMEOUT" e2e__main_window_up || fail "$name: main window" "never shown"
+        wait_wash_windows "$name: a wash covers the monitor" 1024x768+0+0 || return 1
+        xset s reset
+        sleep 4.5
+        check "$name: the X server's saver held back past its timeout" off "$(saver_state)"
+        if [ "$ending" = click ]; then
+            xh_click 900 700
+            wait_wash_windows "$name: the wash ends" "" || return 1
+        else
+            # The shell's note of the killed job is noise.
+            { kill -9 "$APP_PID" && xh_wait_exit "$APP_PID" 10; } 2>/dev/null
+        fi
+        xh_poll 6 saver_on
+        check "$name: the saver comes on again within 6 s" on "$(saver_state)"
+        if [ "$ending" = click ]; then
+            check "$name: the program still runs" yes "$(xh__alive "$APP_PID" && echo yes)"
+            xh_stop "$APP_PID"
+        fi
+    done
+
+    # A wash of --when-idle holds nothing back: the saver comes on over it as if nothing ran.
+    APP_LOG=saver-idle.log APP_WIN=
+    xset s reset
+    xh_spawn_isolated "$settings" "$APP_LOG" "$E2E_APP" --wash all --when-idle 1s --duration 1m ||
+        return 1
+    APP_PID=$XH_PID
+    wait_wash_windows "--when-idle: a wash once idle" 1024x768+0+0 || return 1
+    xh_poll 6 saver_on
+    check "--when-idle: the saver comes on during the wash" on "$(saver_state)"
+    kill "$APP_PID"
+    xh_wait_exit "$APP_PID" 10 || true
+
+    xh_start_xvfb 1024x768 -extension MIT-SCREEN-SAVER || return 1
+    status=0
+    xh_run_isolated "$settings" timeout 60 "$E2E_APP" --wash all --duration 2s \
+        2>"$XH_TMP/saver.err" || status=$?
+    check "no MIT-SCREEN-SAVER: the wash runs to its end" 0 "$status"
+    check "no MIT-SCREEN-SAVER: one line on standard error" \
+        "glowsweep-wizard: the X server's screen saver could not be held back; the screen may blank during the wash" \
+        "$(cat "$XH_TMP/saver.err")"
+}
+
 e2e_run timed_wash
+e2e_run x_screen_saver
 e2e_finish

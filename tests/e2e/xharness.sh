@@ -302,16 +302,19 @@ xh_stop_server() {
     unset DISPLAY
 }
 
-# xh_start_xvfb WxH: an Xvfb server with one monitor of that size.
+# xh_start_xvfb WxH [ARG...]: an Xvfb server with one monitor of that size; further arguments go
+# to Xvfb (-extension NAME leaves an extension out).
 xh_start_xvfb() {
     [[ ${1:-} =~ ^[1-9][0-9]*x[1-9][0-9]*$ ]] || {
         xh_error "xh_start_xvfb WIDTHxHEIGHT, not '${1:-}'"
         return 1
     }
+    local size=$1
+    shift
     xh__init || return 1
-    xh__start_server "$XH_TMP/xvfb.log" Xvfb -screen 0 "${1}x24" -dpi 96 -nolisten tcp -noreset ||
-        return 1
-    XH_MONITORS=("$1+0+0")
+    xh__start_server "$XH_TMP/xvfb.log" Xvfb -screen 0 "${size}x24" -dpi 96 -nolisten tcp \
+        -noreset "$@" || return 1
+    XH_MONITORS=("$size+0+0")
 }
 
 xh__parse_monitor() {
