@@ -11,10 +11,10 @@ run_packages=(
     libwayland-dev libwayland-bin wayland-protocols plasma-wayland-protocols qt6-base-private-dev
 )
 # What the tests and benchmarks need on top: their frameworks, a real X server with several
-# monitors and the tools that drive it and read its screen saver (xssstate), Wayland compositors that run inside it, a private
-# D-Bus session (dbus-daemon: test_screensaverinhibitor fails without it), the accessibility bus
-# and a client of it, a real screen locker and a reader of the X server's screen saver, clang's
-# fuzzer, and the validators of the installed desktop files and icons.
+# monitors and the tools that drive it and read its screen saver (xssstate), Wayland compositors
+# that run inside it, a private D-Bus session (dbus-daemon: test_screensaverinhibitor fails
+# without it), the accessibility bus and a client of it, a real screen locker (xscreensaver),
+# clang's fuzzer, and the validators of the installed desktop files and icons.
 test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils x11-utils xcvt xauth
