@@ -80,8 +80,10 @@ TCommandLine ParseCommandLine(const QStringList &arguments)
     const QCommandLineOption whenIdle(
         QStringLiteral("when-idle"),
         QStringLiteral("With --wash: show no window, and wash each time the desktop has had no "
-                       "input for D (at least 1s), until a key, a click, a mouse move or the "
-                       "screen lock ends the wash. Never keeps the screen from locking."),
+                       "input for D (at least 1s), with the settings as last saved, until a key, "
+                       "a click, a mouse move or the screen lock ends the wash. Never keeps the "
+                       "screen from locking, never washes over another instance's wash, and "
+                       "writes nothing. Waits on the desktop's word, at no cost meanwhile."),
         QStringLiteral("D"));
     const QCommandLineOption listMonitors(
         QStringLiteral("list-monitors"),
