@@ -7,12 +7,14 @@
 #include "app/version.h"
 #include "settings/settingsio.h"
 #include "ui/aboutunit.h"
+#include "ui/accessibility.h"
 #include "ui/cursors.h"
 #include "ui/imagewidget.h"
 #include "ui/updown.h"
 #include "ui/webaddresses.h"
 #include "wash/renderbars.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QGroupBox>
@@ -264,6 +266,88 @@ private slots:
             w = nextTabStop(w);
             QCOMPARE(w, expected);
         }
+    }
+
+    // -----------------------------------------------------------------------------------
+    // What a screen reader finds
+
+    void spokenNamesDropTheLayoutsPunctuation_data()
+    {
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("spoken");
+        QTest::newRow("padding and a colon") << " Selected Monitor : "
+                                             << "Selected Monitor";
+        QTest::newRow("a colon after a space") << "Activate on :"
+                                               << "Activate on";
+        QTest::newRow("a plural in brackets") << "Vertical bar(s)"
+                                              << "Vertical bars";
+        QTest::newRow("plain words") << "Glowsweep scan rate"
+                                     << "Glowsweep scan rate";
+        QTest::newRow("nothing") << ""
+                                 << "";
+    }
+
+    void spokenNamesDropTheLayoutsPunctuation()
+    {
+        QFETCH(QString, shown);
+        QFETCH(QString, spoken);
+        QCOMPARE(SpokenName(shown), spoken);
+    }
+
+    // Each control by its role and its label's words; the drop-down lists with the item shown
+    // as their value, which is also their text where Qt's bridge tells no selection; the main
+    // window a frame, the about box a dialog, the maker's notice a link that its action opens.
+    void screenReaderFindsRolesNamesAndValues()
+    {
+        MainFormFixture fx;
+        TGswMainForm &form = fx.Create();
+        TAboutForm about(&form, form.MonitorImageSrcWide->Picture());
+        const struct {
+            QObject *object;
+            QAccessible::Role role;
+            QString name;
+            QString value;
+        } rows[] = {
+            {&form, QAccessible::Window, form.windowTitle(), {}},
+            {form.PreviewGB, QAccessible::Grouping, "Selected Monitor", {}},
+            {form.MonitorsGB, QAccessible::Grouping, "Available Monitors", {}},
+            {form.MonitorList, QAccessible::List, "Available Monitors", {}},
+            {form.LabelActivate, QAccessible::StaticText, "Activate on", {}},
+            {form.ActivateCB, QAccessible::ComboBox, "Activate on", "Selected Monitor"},
+            {form.ScanRateCB, QAccessible::ComboBox, "Glowsweep scan rate", "Normal"},
+            {form.BarSizeCB, QAccessible::ComboBox, "Glowsweep bar size", "Normal"},
+            {form.LabelVBars, QAccessible::StaticText, "Vertical bars", {}},
+            {form.VBarEdit, QAccessible::SpinBox, "Vertical bars", {}},
+            {form.VUpDown, QAccessible::Client, "Vertical bars", {}},
+            {form.LabelHBars, QAccessible::StaticText, "Horizontal bars", {}},
+            {form.HBarEdit, QAccessible::SpinBox, "Horizontal bars", {}},
+            {&about, QAccessible::Dialog, "About", {}},
+            {about.LabelAbout, QAccessible::Link, MakerNotice, {}},
+        };
+        for (const auto &row : rows) {
+            const QAccessibleInterface *found = QAccessible::queryAccessibleInterface(row.object);
+            QVERIFY2(found, qPrintable(row.name));
+            QCOMPARE(found->role(), row.role);
+            QCOMPARE(found->text(QAccessible::Name), row.name);
+            if (!row.value.isNull())
+                QCOMPARE(found->text(QAccessible::Value), row.value);
+        }
+
+        QAccessibleInterface *scanRate = QAccessible::queryAccessibleInterface(form.ScanRateCB);
+        QCOMPARE(scanRate->childCount(), 1); // the list of items, as Qt's own has it
+        QCOMPARE(scanRate->child(0)->object(), form.ScanRateCB->view());
+        form.ScanRateCB->setCurrentIndex(4);
+        QCOMPARE(scanRate->text(QAccessible::Value), QStringLiteral("Very Fast"));
+        QAccessibleTextInterface *text = scanRate->textInterface();
+        QCOMPARE(text != nullptr, QT_VERSION < QT_VERSION_CHECK(6, 5, 0));
+        if (text) {
+            QCOMPARE(text->text(0, -1), QStringLiteral("Very Fast"));
+            QCOMPARE(text->text(5, 99), QStringLiteral("Fast"));
+        }
+
+        QAccessibleInterface *notice = QAccessible::queryAccessibleInterface(about.LabelAbout);
+        notice->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(urls.opened, QList<QUrl>{MakerHomePageUrl()});
     }
 
     void previewSitsOnThePictureBeforeAndAfterCentring()

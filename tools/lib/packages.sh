@@ -12,12 +12,13 @@ run_packages=(
 # What the tests and benchmarks need on top: their frameworks, a real X server with several
 # monitors and the tools that drive it, Wayland compositors that run inside it, a private
 # D-Bus session (dbus-daemon: test_screensaverinhibitor fails without it), the accessibility bus
-# and a client of it, clang's fuzzer, and the validators of the installed desktop files and icons.
+# and a client of it, the Orca screen reader with a voice that speaks into no sound card, clang's
+# fuzzer, and the validators of the installed desktop files and icons.
 test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils x11-utils xcvt xauth
     xdotool imagemagick librsvg2-bin weston sway dbus-daemon dbus-bin
-    at-spi2-core python3-pyatspi
+    at-spi2-core python3-pyatspi orca speech-dispatcher speech-dispatcher-espeak-ng
     clang libclang-rt-dev
     desktop-file-utils appstream
     dpkg-dev file
