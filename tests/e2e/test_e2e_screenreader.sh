@@ -94,6 +94,13 @@ said_once() {
     check "$1: \"$2\" said once" 1 "$(grep -oF -- "$2" <<<"$STEP_SAID" | grep -c . || true)"
 }
 
+# reader_switch Get|Set [VALUE]: the accessibility bus's screen-reader switch, which Qt reads.
+reader_switch() {
+    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
+        "org.freedesktop.DBus.Properties.$1" string:org.a11y.Status string:ScreenReaderEnabled \
+        "${@:2}"
+}
+
 # Orca and the voice as a desktop's screen-reader switch starts them, in the harness's private
 # home, runtime folder and session bus.
 start_reader() {
@@ -127,12 +134,8 @@ start_reader() {
         fail "speech-dispatcher starts" "$(cat "$XH_TMP/speechd.log")"
         return 1
     }
-    local status=(--session --print-reply --dest=org.a11y.Bus /org/a11y/bus
-        org.freedesktop.DBus.Properties)
-    dbus-send "${status[@]}.Set" string:org.a11y.Status string:ScreenReaderEnabled \
-        variant:boolean:true >/dev/null
-    dbus-send "${status[@]}.Get" string:org.a11y.Status string:ScreenReaderEnabled |
-        grep -q 'boolean true' || {
+    reader_switch Set variant:boolean:true >/dev/null
+    reader_switch Get | grep -q 'boolean true' || {
         fail "the accessibility bus says a screen reader is on" "ScreenReaderEnabled stays false"
         return 1
     }
