@@ -23,6 +23,7 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 #include <unistd.h>
@@ -344,6 +345,19 @@ private slots:
             QCOMPARE(text->text(0, -1), QStringLiteral("Very Fast"));
             QCOMPARE(text->text(5, 99), QStringLiteral("Fast"));
         }
+
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+        // The item shown as the selection; a reader's choice of another is a pick.
+        QAccessibleSelectionInterface *selection = scanRate->selectionInterface();
+        QVERIFY(selection);
+        QCOMPARE(selection->selectedItemCount(), 1);
+        QCOMPARE(selection->selectedItem(0)->text(QAccessible::Name), QStringLiteral("Very Fast"));
+        QSignalSpy picked(form.ScanRateCB, &QComboBox::activated);
+        QVERIFY(!selection->select(scanRate));
+        QVERIFY(selection->select(scanRate->child(0)->child(1)));
+        QCOMPARE(form.ScanRateCB->currentIndex(), 1);
+        QCOMPARE(picked.count(), 1);
+#endif
 
         QAccessibleInterface *notice = QAccessible::queryAccessibleInterface(about.LabelAbout);
         notice->actionInterface()->doAction(QAccessibleActionInterface::pressAction());

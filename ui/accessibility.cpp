@@ -6,7 +6,6 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QListView>
-#include <QRegularExpression>
 #include <QTimer>
 #include <algorithm>
 
@@ -16,11 +15,27 @@ namespace {
 // Qt 6.5 on; before, the reader finds no value in a drop-down list and no current item in a
 // list, and this program gives it them otherwise.
 constexpr bool BridgeTellsSelection = QT_VERSION >= QT_VERSION_CHECK(6, 5, 0);
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+using TSelectionInterface = QAccessibleSelectionInterface;
+#else
+struct TSelectionInterface {};
+#endif
+
+/// The interface of row `row` of `view`'s items, or null.
+QAccessibleInterface *ItemInterface(QAbstractItemView *view, int row)
+{
+    QAccessibleInterface *list = QAccessible::queryAccessibleInterface(view);
+    QAccessibleTableInterface *table = list ? list->tableInterface() : nullptr;
+    return table && row >= 0 && row < table->rowCount() ? table->cellAt(row, 0) : nullptr;
+}
 
 /// A read-only drop-down list as Qt's own interface has it (its list of items as the one child,
-/// the popup as its action), but named after its label and, where the bridge tells no
-/// selection, with the item shown as its text, which is where a reader then looks for a value.
-class TDropDownAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
+/// the popup as its action), but named after its label, and with the item shown as its value:
+/// as the selected item where the bridge tells a selection, and otherwise as its text, which is
+/// where a reader then looks for a value.
+class TDropDownAccessible : public QAccessibleWidget,
+                            public QAccessibleTextInterface,
+                            public TSelectionInterface {
 public:
     explicit TDropDownAccessible(QComboBox *box)
         : QAccessibleWidget(box, QAccessible::ComboBox)
@@ -31,10 +46,17 @@ public:
     {
         if (type == QAccessible::TextInterface && !BridgeTellsSelection)
             return static_cast<QAccessibleTextInterface *>(this);
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+        if (type == QAccessible::SelectionInterface)
+            return static_cast<QAccessibleSelectionInterface *>(this);
+#endif
         return QAccessibleWidget::interface_cast(type);
     }
 
-    int childCount() const override { return 1; }
+    int childCount() const override
+    {
+        return 1;
+    }
     QAccessibleInterface *child(int index) const override
     {
         return index == 0 ? QAccessible::queryAccessibleInterface(Box()->view()) : nullptr;
@@ -43,7 +65,10 @@ public:
     {
         return child && child->object() == Box()->view() ? 0 : -1;
     }
-    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
+    QAccessibleInterface *childAt(int, int) const override
+    {
+        return nullptr;
+    }
 
     QString text(QAccessible::Text t) const override
     {
@@ -57,7 +82,10 @@ public:
         return s;
     }
 
-    QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
+    QStringList actionNames() const override
+    {
+        return {showMenuAction(), pressAction()};
+    }
     QString localizedActionDescription(const QString &action) const override
     {
         return actionNames().contains(action)
@@ -73,7 +101,10 @@ public:
         else
             Box()->showPopup();
     }
-    QStringList keyBindingsForAction(const QString &) const override { return {}; }
+    QStringList keyBindingsForAction(const QString &) const override
+    {
+        return {};
+    }
 
     // The text: the item shown, read only, with no selection and the caret at its start.
     QString text(int start, int end) const override
@@ -84,16 +115,34 @@ public:
         start = std::clamp(start, 0, end);
         return shown.mid(start, end - start);
     }
-    int characterCount() const override { return int(Box()->currentText().size()); }
-    int cursorPosition() const override { return 0; }
+    int characterCount() const override
+    {
+        return int(Box()->currentText().size());
+    }
+    int cursorPosition() const override
+    {
+        return 0;
+    }
     void setCursorPosition(int) override {}
-    void selection(int, int *start, int *end) const override { *start = *end = 0; }
-    int selectionCount() const override { return 0; }
+    void selection(int, int *start, int *end) const override
+    {
+        *start = *end = 0;
+    }
+    int selectionCount() const override
+    {
+        return 0;
+    }
     void addSelection(int, int) override {}
     void removeSelection(int) override {}
     void setSelection(int, int, int) override {}
-    QRect characterRect(int) const override { return {}; }
-    int offsetAtPoint(const QPoint &) const override { return -1; }
+    QRect characterRect(int) const override
+    {
+        return {};
+    }
+    int offsetAtPoint(const QPoint &) const override
+    {
+        return -1;
+    }
     void scrollToSubstring(int, int) override {}
     QString attributes(int, int *start, int *end) const override
     {
@@ -102,8 +151,46 @@ public:
         return {};
     }
 
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+    // The selection: the item shown. A reader's choice of another item is a pick, as the
+    // user's is.
+    int selectedItemCount() const override
+    {
+        return int(selectedItems().size());
+    }
+    QList<QAccessibleInterface *> selectedItems() const override
+    {
+        QAccessibleInterface *item = ItemInterface(Box()->view(), Box()->currentIndex());
+        return item ? QList<QAccessibleInterface *>{item} : QList<QAccessibleInterface *>{};
+    }
+    bool select(QAccessibleInterface *item) override
+    {
+        const QAccessibleTableCellInterface *cell = item ? item->tableCellInterface() : nullptr;
+        if (!cell || ItemInterface(Box()->view(), cell->rowIndex()) != item)
+            return false;
+        Box()->setCurrentIndex(cell->rowIndex());
+        emit Box()->activated(cell->rowIndex());
+        return true;
+    }
+    bool unselect(QAccessibleInterface *) override
+    {
+        return false;
+    }
+    bool selectAll() override
+    {
+        return false;
+    }
+    bool clear() override
+    {
+        return false;
+    }
+#endif
+
 private:
-    QComboBox *Box() const { return static_cast<QComboBox *>(widget()); }
+    QComboBox *Box() const
+    {
+        return static_cast<QComboBox *>(widget());
+    }
 };
 
 /// A link named by its text; its press action emits the label's `activated`.
@@ -148,11 +235,7 @@ QAccessibleInterface *ProgramAccessibleFactory(const QString &className, QObject
 /// current item.
 void FocusReaderOnRow(QAbstractItemView *view, int row)
 {
-    QAccessibleInterface *list = QAccessible::queryAccessibleInterface(view);
-    QAccessibleTableInterface *table = list ? list->tableInterface() : nullptr;
-    if (!table || row < 0 || row >= table->rowCount())
-        return;
-    if (QAccessibleInterface *item = table->cellAt(row, 0)) {
+    if (QAccessibleInterface *item = ItemInterface(view, row)) {
         QAccessibleEvent focus(item, QAccessible::Focus);
         QAccessible::updateAccessibility(&focus);
     }
