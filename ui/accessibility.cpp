@@ -106,7 +106,8 @@ public:
         return {};
     }
 
-    // The text: the item shown, read only, with no selection and the caret at its start.
+    // The text, which only a bridge without selection is given: the item shown, read only,
+    // with no selection and the caret at its start.
     QString text(int start, int end) const override
     {
         const QString shown = Box()->currentText();
