@@ -26,6 +26,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
+#include <functional>
+#include <optional>
 #include <unistd.h>
 
 /// Records the addresses handed to the desktop instead of opening them.
@@ -35,6 +37,29 @@ public:
     QList<QUrl> opened;
 public slots:
     void open(const QUrl &url) { opened.append(url); }
+};
+
+/// Runs `seen` whenever `watched` receives an event of `type`, before it is handled.
+class TEventWatch : public QObject {
+public:
+    TEventWatch(QObject *watched, QEvent::Type type, std::function<void()> seen)
+        : Type(type)
+        , Seen(std::move(seen))
+    {
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == Type)
+            Seen();
+        return false;
+    }
+
+private:
+    QEvent::Type Type;
+    std::function<void()> Seen;
 };
 
 class TestMainForm : public QObject {
@@ -362,6 +387,27 @@ private slots:
         QAccessibleInterface *notice = QAccessible::queryAccessibleInterface(about.LabelAbout);
         notice->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
         QCOMPARE(urls.opened, QList<QUrl>{MakerHomePageUrl()});
+    }
+
+    // The reader hears a window's change of activity as the window's state at that moment:
+    // the main window reads as inactive as soon as another window takes the focus from it.
+    void mainWindowIsInactiveOnceAnotherWindowHasTheFocus()
+    {
+        MainFormFixture fx;
+        TGswMainForm &form = fx.Create();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QAccessibleInterface *window = QAccessible::queryAccessibleInterface(&form);
+        QVERIFY(window->state().active);
+        std::optional<bool> activeAtFocusOut;
+        TEventWatch watch(form.windowHandle(), QEvent::FocusOut,
+                          [&] { activeAtFocusOut = window->state().active; });
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QCOMPARE(activeAtFocusOut, std::optional<bool>(false));
+        QVERIFY(!window->state().active);
     }
 
     void previewSitsOnThePictureBeforeAndAfterCentring()

@@ -5,8 +5,10 @@
 #include <QAccessibleWidget>
 #include <QComboBox>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QListView>
 #include <QTimer>
+#include <QWindow>
 #include <algorithm>
 
 namespace {
@@ -221,6 +223,25 @@ public:
     }
 };
 
+/// The main window as a frame. It is active while its window has the window system's focus:
+/// Qt reports a frame's change of activity to the reader as the state it reads at that moment,
+/// and a window losing the focus to a dialog is still the application's active window then.
+class TMainWindowAccessible : public QAccessibleWidget {
+public:
+    explicit TMainWindowAccessible(QWidget *window)
+        : QAccessibleWidget(window, QAccessible::Window)
+    {
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        const QWindow *shown = widget()->windowHandle();
+        s.active = shown && shown == QGuiApplication::focusWindow();
+        return s;
+    }
+};
+
 QAccessibleInterface *ProgramAccessibleFactory(const QString &className, QObject *object)
 {
     if (className == QLatin1String("QComboBox"))
@@ -228,7 +249,7 @@ QAccessibleInterface *ProgramAccessibleFactory(const QString &className, QObject
     if (className == QLatin1String(TLinkLabel::staticMetaObject.className()))
         return new TLinkAccessible(static_cast<TLinkLabel *>(object));
     if (className == QLatin1String(TGswMainForm::staticMetaObject.className()))
-        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+        return new TMainWindowAccessible(static_cast<QWidget *>(object));
     return nullptr;
 }
 

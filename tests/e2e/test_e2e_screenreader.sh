@@ -190,6 +190,8 @@ run() {
     step_begin Return
     box=$(xh_wait_window --name '^About$') && xh_focus "$box"
     step_end "Return on About: the about box" 'About.*dialog'
+    check "Return on About: the main window is not announced again" "" \
+        "$(grep -F "$E2E_TITLE" <<<"$STEP_SAID" || true)"
     # Orca 48 may take the notice's first focus in silence when the box comes up while it still
     # handles the Return: Tab goes round to it again.
     step "Tab to the home page button" Tab 'Visit our Home Page'
