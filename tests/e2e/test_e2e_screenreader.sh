@@ -140,10 +140,11 @@ start_reader() {
         return 1
     }
     # Orca will not start beside another Orca of the same user, and --replace would end every
-    # other one on the machine: in a process namespace of its own it sees none.
+    # other one on the machine: in a process namespace of its own it sees none. (A shell is the
+    # namespace's first process, which ignores the harness's TERM; Orca then takes it.)
     ORCA_LOG=$XH_TMP/orca-debug.log
     xh_spawn orca.log unshare --pid --fork --mount-proc \
-        orca --debug --debug-file="$ORCA_LOG"
+        sh -c 'orca --debug --debug-file="$1" & wait' orca-namespace "$ORCA_LOG"
     xh_wait_output "$ORCA_LOG" "SPEECH OUTPUT: 'Screen reader on" 60 || {
         fail "Orca starts" "$(tail -n 20 "$XH_TMP/orca.log")"
         return 1
