@@ -7,12 +7,14 @@
 #include "app/version.h"
 #include "settings/settingsio.h"
 #include "ui/aboutunit.h"
+#include "ui/accessibility.h"
 #include "ui/cursors.h"
 #include "ui/imagewidget.h"
 #include "ui/updown.h"
 #include "ui/webaddresses.h"
 #include "wash/renderbars.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QGroupBox>
@@ -21,8 +23,11 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
+#include <functional>
+#include <optional>
 #include <unistd.h>
 
 /// Records the addresses handed to the desktop instead of opening them.
@@ -32,6 +37,29 @@ public:
     QList<QUrl> opened;
 public slots:
     void open(const QUrl &url) { opened.append(url); }
+};
+
+/// Runs `seen` whenever `watched` receives an event of `type`, before it is handled.
+class TEventWatch : public QObject {
+public:
+    TEventWatch(QObject *watched, QEvent::Type type, std::function<void()> seen)
+        : Type(type)
+        , Seen(std::move(seen))
+    {
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == Type)
+            Seen();
+        return false;
+    }
+
+private:
+    QEvent::Type Type;
+    std::function<void()> Seen;
 };
 
 class TestMainForm : public QObject {
@@ -264,6 +292,94 @@ private slots:
             w = nextTabStop(w);
             QCOMPARE(w, expected);
         }
+    }
+
+    // -----------------------------------------------------------------------------------
+    // What a screen reader finds
+
+    // Each control by its role and its label's words; the drop-down lists with the item shown
+    // as their value, which is also their text where Qt's bridge tells no selection; the main
+    // window a frame, the maker's notice a link that its action opens.
+    void screenReaderFindsRolesNamesAndValues()
+    {
+        MainFormFixture fx;
+        TGswMainForm &form = fx.Create();
+        TAboutForm about(&form, form.MonitorImageSrcWide->Picture());
+        const struct {
+            QObject *object;
+            QAccessible::Role role;
+            QString name;
+            QString value;
+        } rows[] = {
+            {&form, QAccessible::Window, form.windowTitle(), {}},
+            {form.PreviewGB, QAccessible::Grouping, "Selected Monitor", {}},
+            {form.MonitorsGB, QAccessible::Grouping, "Available Monitors", {}},
+            {form.LabelActivate, QAccessible::StaticText, "Activate on", {}},
+            {form.ActivateCB, QAccessible::ComboBox, "Activate on", "Selected Monitor"},
+            {form.ScanRateCB, QAccessible::ComboBox, "Glowsweep scan rate", "Normal"},
+            {form.LabelVBars, QAccessible::StaticText, "Vertical bars", {}},
+            {form.VUpDown, QAccessible::Client, "Vertical bars", {}},
+            {form.LabelHBars, QAccessible::StaticText, "Horizontal bars", {}},
+            {about.LabelAbout, QAccessible::Link, MakerNotice, {}},
+        };
+        for (const auto &row : rows) {
+            const QAccessibleInterface *found = QAccessible::queryAccessibleInterface(row.object);
+            QVERIFY2(found, qPrintable(row.name));
+            QCOMPARE(found->role(), row.role);
+            QCOMPARE(found->text(QAccessible::Name), row.name);
+            if (!row.value.isNull())
+                QCOMPARE(found->text(QAccessible::Value), row.value);
+        }
+
+        QAccessibleInterface *scanRate = QAccessible::queryAccessibleInterface(form.ScanRateCB);
+        QCOMPARE(scanRate->childCount(), 1); // the list of items, as Qt's own has it
+        QCOMPARE(scanRate->child(0)->object(), form.ScanRateCB->view());
+        form.ScanRateCB->setCurrentIndex(4);
+        QCOMPARE(scanRate->text(QAccessible::Value), QStringLiteral("Very Fast"));
+        QAccessibleTextInterface *text = scanRate->textInterface();
+        QCOMPARE(text != nullptr, QT_VERSION < QT_VERSION_CHECK(6, 5, 0));
+        if (text) {
+            QCOMPARE(text->text(0, -1), QStringLiteral("Very Fast"));
+            QCOMPARE(text->text(5, 99), QStringLiteral("Fast"));
+        }
+
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+        // The item shown as the selection; a reader's choice of another is a pick.
+        QAccessibleSelectionInterface *selection = scanRate->selectionInterface();
+        QVERIFY(selection);
+        QCOMPARE(selection->selectedItemCount(), 1);
+        QCOMPARE(selection->selectedItem(0)->text(QAccessible::Name), QStringLiteral("Very Fast"));
+        QSignalSpy picked(form.ScanRateCB, &QComboBox::activated);
+        QVERIFY(!selection->select(scanRate));
+        QVERIFY(selection->select(scanRate->child(0)->child(1)));
+        QCOMPARE(form.ScanRateCB->currentIndex(), 1);
+        QCOMPARE(picked.count(), 1);
+#endif
+
+        QAccessibleInterface *notice = QAccessible::queryAccessibleInterface(about.LabelAbout);
+        notice->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(urls.opened, QList<QUrl>{MakerHomePageUrl()});
+    }
+
+    // The reader hears a window's change of activity as the window's state at that moment:
+    // the main window reads as inactive as soon as another window takes the focus from it.
+    void mainWindowIsInactiveOnceAnotherWindowHasTheFocus()
+    {
+        MainFormFixture fx;
+        TGswMainForm &form = fx.Create();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QAccessibleInterface *window = QAccessible::queryAccessibleInterface(&form);
+        QVERIFY(window->state().active);
+        std::optional<bool> activeAtFocusOut;
+        TEventWatch watch(form.windowHandle(), QEvent::FocusOut,
+                          [&] { activeAtFocusOut = window->state().active; });
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QCOMPARE(activeAtFocusOut, std::optional<bool>(false));
+        QVERIFY(!window->state().active);
     }
 
     void previewSitsOnThePictureBeforeAndAfterCentring()

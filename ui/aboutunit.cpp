@@ -15,7 +15,7 @@ TAboutForm::TAboutForm(QWidget *mainForm, const QImage &logo)
     : QDialog(mainForm, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                             Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
     , LogoImage(new TImage(this))
-    , LabelAbout(new QLabel(MakerNotice, this))
+    , LabelAbout(new TLinkLabel(MakerNotice, this))
     , HomePageButton(new QPushButton(QStringLiteral("Visit our Home Page"), this))
 {
     setWindowTitle(QStringLiteral("About"));
@@ -51,6 +51,7 @@ TAboutForm::TAboutForm(QWidget *mainForm, const QImage &logo)
 
     connect(HomePageButton, &QPushButton::clicked, this, [this] { HomePageButtonClick(); });
     connect(LogoImage, &TImage::clicked, this, [this] { HomePageButtonClick(); });
+    connect(LabelAbout, &TLinkLabel::activated, this, [this] { LabelAboutClick(); });
     FormCreate(logo);
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "ui/accessibility.h"
+
 #include <QDialog>
 
-class QLabel;
 class QPushButton;
 class TImage;
 
@@ -16,7 +17,7 @@ public:
     explicit TAboutForm(QWidget *mainForm, const QImage &logo);
 
     TImage *LogoImage;
-    QLabel *LabelAbout;
+    TLinkLabel *LabelAbout;
     QPushButton *HomePageButton;
 
     void FormCreate(const QImage &logo);

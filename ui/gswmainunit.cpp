@@ -4,6 +4,7 @@
 #include "app/gswglobals.h"
 #include "app/monitorsize.h"
 #include "ui/aboutunit.h"
+#include "ui/accessibility.h"
 #include "ui/formfont.h"
 #include "ui/formmover.h"
 #include "ui/imagewidget.h"
@@ -99,6 +100,7 @@ TGswMainForm::TGswMainForm(const TGswFolders &folders)
     WashActive = false;
     FrameCounter = 0;
     StartupPending = true;
+    InstallAccessibleInterfaces();
     CreateComponents();
     FormCreate(folders);
 }
@@ -217,7 +219,10 @@ void TGswMainForm::CreateComponents()
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
     MonitorList->setFocus();
 
-    // What a screen reader says of each control: its label's words.
+    // What a screen reader says of each control: its label's words, which also name the label
+    // and the group boxes, without the layout's punctuation.
+    PreviewGB->setAccessibleName(SpokenName(PreviewGB->title()));
+    MonitorsGB->setAccessibleName(SpokenName(MonitorsGB->title()));
     const std::pair<QLabel *, QWidget *> labelled[] = {{LabelScanRate, ScanRateCB},
                                                        {LabelBarSize, BarSizeCB},
                                                        {LabelVBars, VBarEdit},
@@ -225,11 +230,15 @@ void TGswMainForm::CreateComponents()
                                                        {LabelActivate, ActivateCB}};
     for (const auto &[l, control] : labelled) {
         l->setBuddy(control);
-        control->setAccessibleName(l->text().section(QLatin1String(" :"), 0, 0));
+        l->setAccessibleName(SpokenName(l->text()));
+        control->setAccessibleName(l->accessibleName());
     }
-    VUpDown->setAccessibleName(LabelVBars->text());
-    HUpDown->setAccessibleName(LabelHBars->text());
-    MonitorList->setAccessibleName(QStringLiteral("Available Monitors"));
+    VUpDown->setAccessibleName(LabelVBars->accessibleName());
+    HUpDown->setAccessibleName(LabelHBars->accessibleName());
+    MonitorList->setAccessibleName(MonitorsGB->accessibleName());
+    for (QComboBox *c : {ScanRateCB, BarSizeCB, ActivateCB})
+        AnnounceCurrentItem(c);
+    AnnounceCurrentItem(MonitorList);
 
     // The list's click: every change of the selection, by mouse or keyboard, and also a click
     // on the item that is already selected, which changes nothing in the list itself.

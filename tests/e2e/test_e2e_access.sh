@@ -17,15 +17,15 @@ if ! "$python" -c 'import pyatspi' 2>/dev/null; then
     exit 1
 fi
 
-main='filler "Kestrion'\''s Glowsweep Wizard v1.00"'
+main='frame "Kestrion'\''s Glowsweep Wizard v1.00"'
 apply='push button "Activate Glowsweep" focusable'
 list='list "Available Monitors" focusable'
 tab_stops=( # in the order Tab reaches them from the list
-    'combo box "Selected Monitor" focusable labelled "Activate on :"' "$apply"
-    'combo box "Normal" focusable labelled "Glowsweep scan rate"'
-    'combo box "Normal" focusable labelled "Glowsweep bar size"'
-    'spin button "Vertical bar(s)" focusable labelled "Vertical bar(s)" value=0 range=0..20'
-    'spin button "Horizontal bar(s)" focusable labelled "Horizontal bar(s)" value=1 range=0..20'
+    'combo box "Activate on" focusable labelled "Activate on"' "$apply"
+    'combo box "Glowsweep scan rate" focusable labelled "Glowsweep scan rate"'
+    'combo box "Glowsweep bar size" focusable labelled "Glowsweep bar size"'
+    'spin button "Vertical bars" focusable labelled "Vertical bars" value=0 range=0..20'
+    'spin button "Horizontal bars" focusable labelled "Horizontal bars" value=1 range=0..20'
     'push button "Help" focusable' 'push button "About" focusable' "$list")
 others=('list item "Monitor 2, 1280x1024" focusable' 'image "Preview of Monitor 1"'
     'push button "Increase"' 'push button "Decrease"')

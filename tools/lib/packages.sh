@@ -13,13 +13,14 @@ run_packages=(
 # What the tests and benchmarks need on top: their frameworks, a real X server with several
 # monitors and the tools that drive it and read its screen saver (xssstate), Wayland compositors
 # that run inside it, a private D-Bus session (dbus-daemon: test_screensaverinhibitor fails
-# without it), the accessibility bus and a client of it, a real screen locker (xscreensaver),
-# clang's fuzzer, and the validators of the installed desktop files and icons.
+# without it), the accessibility bus and a client of it, the Orca screen reader with a voice that
+# speaks into no sound card, a real screen locker (xscreensaver), clang's fuzzer, and the
+# validators of the installed desktop files and icons.
 test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils x11-utils xcvt xauth
     xdotool suckless-tools imagemagick librsvg2-bin weston sway dbus-daemon dbus-bin
-    at-spi2-core python3-pyatspi
+    at-spi2-core python3-pyatspi orca speech-dispatcher speech-dispatcher-espeak-ng
     xscreensaver
     clang libclang-rt-dev
     desktop-file-utils appstream
