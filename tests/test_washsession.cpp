@@ -49,6 +49,13 @@ public:
 class FakeIdleTime : public IdleSource {
 public:
     void Say(bool idle) { SetIdle(idle); }
+    /// Input that the source tells only when looked at, as Windows does.
+    bool quietInput = false;
+    void Look() override
+    {
+        if (std::exchange(quietInput, false))
+            Say(false);
+    }
 };
 
 class TestWashSession : public QObject {
@@ -532,7 +539,9 @@ private slots:
     // the idle source says so; Unknown: a lock source that is there has not answered; Known: it
     // answers unlocked; Lock, Unlock: the screen lock; Request: the login manager asks for a
     // lock; Wake: the hold-off timer runs; TimeUp: the wash's time is up; Other, OtherDone:
-    // another instance washes, or no longer.
+    // another instance washes, or no longer; QuietInput: input the idle source tells when looked
+    // at; Saver: a screen saver runs, seen when looked at; Tick: the wash's tick; Loop: the event
+    // loop runs. Steps at "before" happen before the washer is made.
     void theIdleWasherWashesOncePerAbsence_data()
     {
         QTest::addColumn<QString>("script"); // "time event washing" steps, ';' between
@@ -550,6 +559,16 @@ private slots:
             << "0 Other 0; 0 Idle 0; 1000 OtherDone 0; 2000 Wake 0; 3000 Input 0; 8000 Idle 1";
         QTest::newRow("a lock asked for holds until input after an idle period")
             << "0 Request 0; 0 Idle 0; 1000 Input 0; 5999 Wake 0; 6000 Idle 1";
+        QTest::newRow("idle before the washer was made: a wash once the event loop runs")
+            << "before Idle 0; 0 Loop 1";
+        QTest::newRow("input told only when looked at ends the wash at the next tick")
+            << "0 Idle 1; 1000 QuietInput 1; 1250 Tick 0; 6250 Idle 1";
+        QTest::newRow("a screen saver seen at a tick ends the wash and holds until input")
+            << "0 Idle 1; 500 Saver 1; 750 Tick 0; 2000 Wake 0; 3000 Input 0; 8000 Idle 1";
+        // Input heard of late (Windows tells it when asked) holds the next wash no longer than
+        // the idle source does.
+        QTest::newRow("a screen saver at the idle delay: no wash, and none held off after input")
+            << "0 Saver 0; 0 Idle 0; 9000 Input 0; 9001 Idle 1";
     }
 
     void theIdleWasherWashesOncePerAbsence()
@@ -558,21 +577,39 @@ private slots:
         fx.form.reset(); // the idle washer runs without a main window
         int64_t clock = 0;
         bool othersWash = false;
+        bool saverRuns = false;
         auto idle = std::make_unique<FakeIdleTime>();
         FakeIdleTime *source = idle.get();
         auto locks = std::make_unique<TLockWatch>();
         TLockWatch *lock = locks.get();
+        using State = TLockWatch::State;
+        connect(lock, &TLockWatch::looking, lock, [lock, &saverRuns] {
+            if (saverRuns)
+                lock->Set(TLockWatch::Source::WindowsSaver, State::Locked);
+        });
+        QStringList steps = script.split(u';');
+        for (; steps.first().startsWith(QLatin1String("before")); steps.removeFirst())
+            source->Say(steps.first().contains(QLatin1String("Idle")));
         TIdleWasher washer(
             std::move(idle), std::move(locks), TWashSession::AllMonitors, 5000, 20000,
             fx.Shared() + "/Glowsweep Wizard/", [&othersWash] { return othersWash; },
             [&clock] { return clock; });
-        using State = TLockWatch::State;
-        for (const QString &step : script.split(u';')) {
+        for (const QString &step : std::as_const(steps)) {
             const QStringList part = step.simplified().split(u' ');
             clock = part[0].toLongLong();
             const QString event = part[1];
+            if (event == QLatin1String("Input"))
+                saverRuns = false; // input ends a screen saver
             if (event == QLatin1String("Idle") || event == QLatin1String("Input"))
                 source->Say(event == QLatin1String("Idle"));
+            else if (event == QLatin1String("QuietInput"))
+                source->quietInput = true;
+            else if (event == QLatin1String("Saver"))
+                saverRuns = true;
+            else if (event == QLatin1String("Tick"))
+                washer.WashTick();
+            else if (event == QLatin1String("Loop"))
+                QCoreApplication::processEvents();
             else if (event == QLatin1String("Unknown") || event == QLatin1String("Known"))
                 lock->Set(TLockWatch::Source::LockedHint,
                           event == QLatin1String("Known") ? State::Unlocked : State::Unknown);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Windows release: the program built with MinGW-w64 against the Qt for Windows that
 # tools/build-windows-qt.sh keeps in its cache, in a folder that runs on a Windows machine with
-# nothing installed (the executable, Qt's and MinGW-w64's DLLs, the help page, the licences), and
+# nothing installed (the executable, Qt's and MinGW-w64's DLLs, the help page, the licences, a
+# command that starts the idle washer at logon), and
 # the same folder as a .zip beside it.
 #
 #   tools/windows-release.sh [BUILD_DIR]    (default build-windows-release/; ./build.sh windows)
@@ -123,6 +124,8 @@ build_windows() {
     mkdir -p "$folder/platforms" "$folder/styles" "$folder/licenses/qt"
     windows_copy_stripped "$build_dir/glowsweep-wizard.exe" "$folder/"
     cp "$here/ui/help/help.html" "$folder/"
+    # Puts the idle washer into the user's Startup folder.
+    cp "$here/packaging/glowsweep-wizard-idle-at-logon.cmd" "$folder/"
     windows_copy_stripped "$qt/plugins/platforms/qwindows.dll" "$folder/platforms/"
     # Qt draws its widgets with the desktop's visual styles through this plugin.
     if [ -f "$qt/plugins/styles/qwindowsvistastyle.dll" ]; then

@@ -14,6 +14,13 @@ public:
     /// True from idled to resumed.
     bool IsIdle() const { return Idle; }
 
+    /// Reads the desktop now, for a source whose desktop tells input only when asked: the idle
+    /// washer calls this at every tick of a wash, so that input ends the wash within a tick.
+    virtual void Look() {}
+    /// The wash windows have just appeared or gone. A pointer move that the window system makes
+    /// up for that, with the pointer where it was, is not the user's input.
+    virtual void WashWindowsChanged() {}
+
 signals:
     /// The session has had no input for the delay.
     void idled();

@@ -37,8 +37,11 @@ TIdleWasher::TIdleWasher(std::unique_ptr<IdleSource> idle, std::unique_ptr<TLock
     WashSession->WashDuration = duration;
     // The tick runs while a wash is on screen, and only then.
     Tick->setInterval(250);
-    connect(Tick, &QTimer::timeout, WashSession, &TWashSession::Tick);
-    connect(WashSession, &TWashSession::washEnds, Tick, &QTimer::stop);
+    connect(Tick, &QTimer::timeout, this, &TIdleWasher::WashTick);
+    connect(WashSession, &TWashSession::washEnds, this, [this] {
+        Tick->stop();
+        Idle->WashWindowsChanged();
+    });
     // A key or a click on a wash window is input too, told at once.
     connect(WashSession, &TWashSession::keyDown, this, [this] { EndWash(); });
     connect(WashSession, &TWashSession::clicked, this, [this] { EndWash(); });
@@ -51,6 +54,8 @@ TIdleWasher::TIdleWasher(std::unique_ptr<IdleSource> idle, std::unique_ptr<TLock
     connect(qGuiApp, &QGuiApplication::screenAdded, this, &TIdleWasher::MonitorsChanged);
     connect(qGuiApp, &QGuiApplication::screenRemoved, this, &TIdleWasher::MonitorsChanged,
             Qt::QueuedConnection); // once Qt has let go of the screen
+    // A source may have been idle before anyone listened; the first look is the event loop's.
+    QTimer::singleShot(0, this, &TIdleWasher::Reconsider);
 }
 
 TIdleWasher::~TIdleWasher()
@@ -73,8 +78,10 @@ bool TIdleWasher::IsTicking() const
 
 void TIdleWasher::Reconsider()
 {
-    if (WashActive || !Idle->IsIdle() || AbsenceWashed ||
-        LockWatch->Now() != TLockWatch::State::Unlocked)
+    if (WashActive || !Idle->IsIdle() || AbsenceWashed)
+        return;
+    LockWatch->Look();
+    if (LockWatch->Now() != TLockWatch::State::Unlocked)
         return;
     if (NotBefore) {
         const int64_t left = *NotBefore - Clock();
@@ -99,6 +106,9 @@ void TIdleWasher::Resumed()
 {
     AbsenceWashed = false;
     LockWatch->InputAfterIdle();
+    // The idle source holds the next wash off until a full delay after this input; a source that
+    // hears of input late must not have it held off a second time from the hearing.
+    NotBefore.reset();
     EndWash();
 }
 
@@ -125,6 +135,16 @@ void TIdleWasher::BeginWash()
         return;          // no monitor to wash
     WashSession->Tick(); // the first frame now, not a tick later
     Tick->start();
+    Idle->WashWindowsChanged();
+}
+
+void TIdleWasher::WashTick()
+{
+    // Either may end the wash.
+    Idle->Look();
+    LockWatch->Look();
+    if (WashActive)
+        WashSession->Tick();
 }
 
 void TIdleWasher::EndWash()

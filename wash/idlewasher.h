@@ -51,6 +51,8 @@ public:
     /// Starts a wash if everything allows it now: what the idle source, the lock, the hold-off
     /// timer and the desktop's monitors run when they change.
     void Reconsider();
+    /// A tick of a wash: what the sources that tell only when asked say, then the next frame.
+    void WashTick();
 
 private:
     void Idled();

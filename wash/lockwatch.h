@@ -15,13 +15,14 @@ public:
     enum class State { Unlocked, Unknown, Locked };
     /// The sources, each told apart by the platform code that feeds it.
     enum class Source {
-        SaverService,  ///< org.freedesktop.ScreenSaver's ActiveChanged
-        GnomeSaver,    ///< org.gnome.ScreenSaver's ActiveChanged
-        LockedHint,    ///< the login manager's LockedHint on the session
-        LockRequest,   ///< the login manager's Lock signal, until Unlock or input after it
-        XServerSaver,  ///< the X server's own screen saver
-        XScreensaver,  ///< xscreensaver's status on the root window
-        WindowsSession ///< the Windows session's lock, or its screen saver
+        SaverService,   ///< org.freedesktop.ScreenSaver's ActiveChanged
+        GnomeSaver,     ///< org.gnome.ScreenSaver's ActiveChanged
+        LockedHint,     ///< the login manager's LockedHint on the session
+        LockRequest,    ///< the login manager's Lock signal, until Unlock or input after it
+        XServerSaver,   ///< the X server's own screen saver
+        XScreensaver,   ///< xscreensaver's status on the root window
+        WindowsSession, ///< the Windows session's lock, or its disconnection
+        WindowsSaver    ///< the Windows screen saver, seen running until input after it
     };
 
     /// Watches nothing yet: WatchPlatformLocks starts the platform's sources; a test sets its own.
@@ -31,12 +32,23 @@ public:
     void Set(Source source, State state);
     State Now() const { return Combined; }
 
+    /// Has the sources that tell only when asked read now (`looking`): the idle washer asks
+    /// before a wash and at every tick of one.
+    void Look() { emit looking(); }
+
 public slots:
     /// Input came after an idle period: whoever asked for a lock and said nothing since has been
-    /// answered by the user, who unlocked or never was locked out.
-    void InputAfterIdle() { Set(Source::LockRequest, State::Unlocked); }
+    /// answered by the user, who unlocked or never was locked out, and a screen saver seen
+    /// running has ended.
+    void InputAfterIdle()
+    {
+        Set(Source::LockRequest, State::Unlocked);
+        Set(Source::WindowsSaver, State::Unlocked);
+    }
 
 signals:
+    /// A source that tells only when asked reads now.
+    void looking();
     /// The combined state changed from `before` to `now`.
     void stateChanged(TLockWatch::State now, TLockWatch::State before);
 

@@ -6,7 +6,10 @@
 # run loads a file written by the settings codec, a wash covers the monitor and shows the
 # renderer's pattern edge to edge, Esc and a click each stop it, every wash keeps the display on
 # through SetThreadExecutionState and releases it at its end, and the close writes the file byte
-# for byte as the codec does.
+# for byte as the codec does. Then the idle washer: the release's command puts it into the
+# Startup folder, from where it starts as at a logon; its washes come once per idle period with
+# the renderer's pattern and the settings saved last, a mouse move ends one, and it writes
+# nothing.
 #
 #   test_e2e_wine.sh RELEASE_FOLDER E2E_MATCHFRAME E2E_SETTINGSBYTES
 #
@@ -232,6 +235,83 @@ run() {
     expected=$(expected_file changed.config 0 3,1,2,2) || return 1
     check_file "second run: the settings file as the codec writes the changed record" \
         "$expected" "$settings_folder/lumenrun.config"
+
+    idle_washer
+}
+
+# samples COUNT: the number of wash windows, every half second, COUNT times.
+samples() {
+    local i seen=
+    for ((i = 0; i < $1; i++)); do
+        seen+="$(wash_windows | grep -c .) "
+        sleep 0.5
+    done
+    echo "${seen% }"
+}
+
+# idle_washer: the idle washer, put into the Startup folder by the command that comes with the
+# release and started from there as a logon does. Washes come once per idle period, with the
+# settings saved last, end on a mouse move, and write nothing.
+idle_washer() {
+    local startup_cmd folder_win=${program%\\*}
+    wine_run startup.log 120 wine cmd /c "$folder_win\\glowsweep-wizard-idle-at-logon.cmd" \
+        --wash all --when-idle 4s --duration 60s || {
+        fail "the idle washer goes into the Startup folder" "the command failed"
+        return 1
+    }
+    startup_cmd=$(find "$WINEPREFIX/drive_c/users" -ipath '*/Start Menu/Programs/Startup/*' \
+        -name 'Glowsweep Wizard When Idle.cmd' -print -quit)
+    check "the Startup folder starts the idle washer" \
+        "@start \"\" \"$program\" --wash all --when-idle 4s --duration 60s" \
+        "$(tr -d '\r' <"${startup_cmd:-/dev/null}")"
+    [ -n "$startup_cmd" ] || return 1
+
+    local settings=$settings_folder/lumenrun.config before startup_win
+    startup_win=C:${startup_cmd#"$WINEPREFIX/drive_c"}
+    APP_WIN=
+    APP_START_US=$(xh__now_us)
+    wine_run logon.log 60 wine cmd /c "${startup_win//\//\\}" || {
+        fail "the idle washer starts at logon" "the Startup folder's command failed"
+        return 1
+    }
+    # Wine's last input is the last that reached one of its windows, long enough ago.
+    wait_wash_windows "idle: a wash covers the monitor" "$monitor" || return 1
+    wait_match "idle: the wash shows the renderer's pattern with the saved settings" \
+        "$monitor:2,2,3,1"
+    check "idle: the wash stays on screen" "1 1 1 1 1 1" "$(samples 6)"
+
+    # A save made meanwhile, by the main window for example; the next wash uses it.
+    "$settingsbytes" "$settings" 0 1,3,1,2
+    before="$(cksum <"$settings") $(stat -c %.9Y "$settings")"
+    xh_move 600 500
+    local moved gone back
+    moved=$(xh__now_us)
+    wait_wash_windows "idle: a mouse move ends the wash" "" || return 1
+    gone=$(xh__now_us)
+    wait_wash_windows "idle: the wash comes again after the next idle period" "$monitor" ||
+        return 1
+    back=$(xh__now_us)
+    # Wine takes up to 2 s to hide a window with no window manager (it waits for one to say the
+    # window is gone); the wash came again no earlier than the delay after the move.
+    echo "idle: the wash was gone $(((gone - moved) / 1000)) ms after the move and back after" \
+        "$(((back - moved) / 1000)) ms"
+    check "idle: the next wash waits for the idle delay after the move" yes \
+        "$([ $((back - moved)) -ge 3500000 ] && echo yes || echo "no, after $(((back - moved) / 1000)) ms")"
+    wait_match "idle: the next wash reads the settings saved meanwhile" "$monitor:1,2,1,3"
+    check "idle: the next wash stays on screen" "1 1 1 1 1 1" "$(samples 6)"
+
+    # The session ends, as at a logoff.
+    local pid
+    pid=$(pgrep -f 'glowsweep-wizard\.exe --wash' | head -n 1)
+    wine_run endsession.log 60 wine wineboot --end-session --force || true
+    if [ -z "$pid" ] || ! xh_poll 10 xh__dead "$pid"; then
+        fail "idle: the washer ends with the session" "${pid:-no process} still running after 10 s"
+        [ -z "$pid" ] || kill -9 "$pid" 2>/dev/null || true
+    else
+        check "idle: the washer ends with the session" ended ended
+    fi
+    check "idle: the washer wrote nothing to the settings file" "$before" \
+        "$(cksum <"$settings") $(stat -c %.9Y "$settings")"
 }
 
 # A run cut short has said why; it must not pass on the checks made before.
