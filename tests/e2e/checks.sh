@@ -7,10 +7,11 @@
 E2E_PASSED=0
 E2E_FAILED=0
 
-# check WHAT EXPECTED ACTUAL
+# check WHAT EXPECTED ACTUAL (E2E_VERBOSE=1 lists the checks that pass too)
 check() {
     if [ "$2" = "$3" ]; then
         E2E_PASSED=$((E2E_PASSED + 1))
+        [ -z "${E2E_VERBOSE:-}" ] || printf 'ok %s\n' "$1"
     else
         E2E_FAILED=$((E2E_FAILED + 1))
         printf 'FAIL %s\n  expected: %s\n  actual:   %s\n' "$1" "${2//$'\n'/ | }" "${3//$'\n'/ | }"
