@@ -165,20 +165,24 @@ for ending in "exit 3" "kill -TERM \$\$"; do
         echo "$XH_SERVER_PID" >>"$3"
         echo "$XH_TMP" >>"$3"
         echo "${DISPLAY#:}" >>"$3"
+        stat -c %i "/tmp/.X11-unix/X${DISPLAY#:}" >>"$3"
         '"$ending" _ "$here" "$probe" "$record" >/dev/null 2>&1 || true
     mapfile -t left <"$record"
     rm -f "$record"
-    check "cleanup after '$ending': recorded" 8 "${#left[@]}"
-    [ "${#left[@]}" -eq 8 ] || continue
-    display=${left[-1]} tmp=${left[-2]}
+    check "cleanup after '$ending': recorded" 9 "${#left[@]}"
+    [ "${#left[@]}" -eq 9 ] || continue
+    socket=${left[-1]} display=${left[-2]} tmp=${left[-3]}
     alive=()
-    for pid in "${left[@]:0:${#left[@]}-2}"; do
+    for pid in "${left[@]:0:${#left[@]}-3}"; do
         [[ $pid =~ ^[0-9]+$ ]] && xh__alive "$pid" && alive+=("$pid")
     done
     check "cleanup after '$ending': processes left" "" "${alive[*]}"
     check "cleanup after '$ending': temporary folder" gone "$([ -e "$tmp" ] && echo left || echo gone)"
+    # The display's number is free again, and a test running beside this one may have taken it:
+    # the socket left would be the same file.
     check "cleanup after '$ending': X socket" gone \
-        "$([ -e "/tmp/.X11-unix/X$display" ] && echo left || echo gone)"
+        "$([ "$(stat -c %i "/tmp/.X11-unix/X$display" 2>/dev/null)" = "$socket" ] &&
+            echo left || echo gone)"
 done
 
 e2e_finish
