@@ -85,23 +85,22 @@ private:
     {
         constexpr uint32_t mask = XCB_SYNC_CA_COUNTER | XCB_SYNC_CA_VALUE_TYPE | XCB_SYNC_CA_VALUE |
                                   XCB_SYNC_CA_TEST_TYPE | XCB_SYNC_CA_DELTA | XCB_SYNC_CA_EVENTS;
-        if (create) {
-            xcb_sync_create_alarm_value_list_t values{};
+        // The request to create an alarm and the one to change it take the same values.
+        const auto fill = [&](auto &values) {
             values.counter = Counter;
             values.valueType = XCB_SYNC_VALUETYPE_ABSOLUTE;
             values.value = SyncValue(value);
             values.testType = test;
             values.delta = SyncValue(0);
             values.events = 1;
+        };
+        if (create) {
+            xcb_sync_create_alarm_value_list_t values{};
+            fill(values);
             xcb_sync_create_alarm_aux(Connection, alarm, mask, &values);
         } else {
             xcb_sync_change_alarm_value_list_t values{};
-            values.counter = Counter;
-            values.valueType = XCB_SYNC_VALUETYPE_ABSOLUTE;
-            values.value = SyncValue(value);
-            values.testType = test;
-            values.delta = SyncValue(0);
-            values.events = 1;
+            fill(values);
             xcb_sync_change_alarm_aux(Connection, alarm, mask, &values);
         }
     }
